@@ -1,0 +1,25 @@
+#pragma once
+// One catalogued document. `text` and `foldedText` always have the same length, so an offset
+// found in one is valid in the other.
+
+#include <cstdint>
+#include <string>
+
+namespace tessarel {
+
+struct FileRecord {
+    // Full path as the walk produced it, for pages and links. Paths are unbounded strings, so a
+    // long path is never cut into another file's name.
+    std::u16string path;
+    // The same path as the file-name bytes, for opening the file (a name that is not UTF-8 still opens).
+    std::string nativePath;
+    // After the last "." of the path, lower-cased.
+    std::u16string extension;
+    std::u16string text;
+    std::u16string foldedText;
+    std::int64_t size = 0;
+    // Last-write time, seconds since 1970-01-01 UTC.
+    std::int64_t modified = 0;
+};
+
+} // namespace tessarel

@@ -1,0 +1,152 @@
+#include "extract/ReadDocument.h"
+
+#include "extract/Readers.h"
+#include "extract/TempTextFile.h"
+#include "platform/Text.h"
+#include "wordbin/Convert.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace tessarel {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File OpenForReading(const FileRecord& record) {
+    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    return File(std::fopen(path.c_str(), "rb"));
+}
+
+// Reads at most `limit` bytes from the current position.
+std::string ReadAtMost(std::FILE* f, std::size_t limit) {
+    std::string bytes(limit, '\0');
+    const std::size_t got = limit ? std::fread(bytes.data(), 1, limit, f) : 0;
+    bytes.resize(got);
+    return bytes;
+}
+
+bool HasHighByte(std::string_view bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) > 0x7F)
+            return true;
+    return false;
+}
+
+std::size_t SizeLimit(const FileRecord& record) {
+    return record.size > 0 ? static_cast<std::size_t>(record.size) : 0;
+}
+
+} // namespace
+
+void ReadDocumentText(FileRecord& record, const ReadContext& context) {
+    const std::u16string& e = record.extension;
+    // Readers that go through the temporary file start from an empty one, so a reader that fails
+    // can never hand this document the previous one's text.
+    const bool usesTempFile = e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
+    if (usesTempFile && !context.wordTempPath.empty())
+        TruncateFile(context.wordTempPath);
+
+    record.text.clear();
+    if (e == u"doc")
+        ReadWordDocumentText(record, context);
+    else if (e == u"docx")
+        ReadDocxText(record, context);
+    else if (e == u"xlsx")
+        ReadXlsxText(record, context);
+    else if (e == u"pptx")
+        ReadPptxText(record, context);
+    else if (e == u"odt")
+        ReadOdtText(record, context);
+    else if (e == u"pdf")
+        ReadPdfText(record, context);
+    else if (e == u"rtf")
+        ReadRtfText(record, context);
+    else
+        ReadPlainText(record);
+}
+
+std::u16string DecodePlainText(std::string_view bytes) {
+    // Single-byte text stops at its first NUL.
+    const std::size_t nul = bytes.find('\0');
+    if (nul != std::string_view::npos)
+        bytes = bytes.substr(0, nul);
+    // Text files on this platform are UTF-8: a file that is valid UTF-8 throughout and not plain
+    // ASCII is decoded as such; anything else keeps the Windows-1251 reading.
+    if (HasHighByte(bytes) && IsValidUtf8(bytes))
+        return FromUtf8(bytes);
+    return FromCp1251(bytes);
+}
+
+void ReadPlainText(FileRecord& record) {
+    record.text.clear();
+    File f = OpenForReading(record);
+    if (!f)
+        return;
+    unsigned char mark[2] = {0, 0};
+    const std::size_t got = std::fread(mark, 1, 2, f.get());
+    // Every plain text begins with one space: it lets a word at the very start pass the
+    // start-of-word test like any other.
+    if (got == 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
+        const std::string bytes = ReadAtMost(f.get(), SizeLimit(record));
+        std::u16string text;
+        text.reserve(bytes.size() / 2 + 1);
+        text.push_back(u' ');
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
+            if (unit == 0)
+                break;
+            text.push_back(unit);
+        }
+        record.text = std::move(text);
+        return;
+    }
+    std::rewind(f.get());
+    const std::string bytes = ReadAtMost(f.get(), SizeLimit(record));
+    record.text = u" " + DecodePlainText(bytes);
+}
+
+bool IsRtfFile(const FileRecord& record) {
+    File f = OpenForReading(record);
+    if (!f)
+        return false;
+    char head[5];
+    if (std::fread(head, 1, 5, f.get()) != 5)
+        return false;
+    return std::string_view(head, 5) == "{\\rtf";
+}
+
+void ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
+    if (IsRtfFile(record)) {
+        ReadRtfText(record, context);
+        return;
+    }
+    record.text.clear();
+    if (context.wordTempPath.empty())
+        return;
+    const std::string source = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    wordbin::Convert(source, context.wordTempPath);
+    record.text = ReadTempTextFile(context);
+}
+
+std::u16string ReadTempTextFile(const ReadContext& context) {
+    File f(std::fopen(context.wordTempPath.c_str(), "rb"));
+    if (!f)
+        return {};
+    std::fseek(f.get(), 0, SEEK_END);
+    const long length = std::ftell(f.get());
+    std::rewind(f.get());
+    if (length <= 0)
+        return {};
+    std::string bytes = ReadAtMost(f.get(), static_cast<std::size_t>(length));
+    const std::size_t nul = bytes.find('\0');
+    if (nul != std::string::npos)
+        bytes.resize(nul);
+    return FromUtf8(bytes);
+}
+
+} // namespace tessarel

@@ -1,0 +1,21 @@
+#pragma once
+// The read dispatch and the plain-text reader. Every reader leaves the record's text set (the
+// empty text when the file can't be read) and touches no other record.
+
+#include "engine/FileRecord.h"
+#include "extract/ReadContext.h"
+
+#include <string>
+
+namespace tessarel {
+
+void ReadDocumentText(FileRecord& record, const ReadContext& context);
+void ReadPlainText(FileRecord& record);
+bool IsRtfFile(const FileRecord& record);
+void ReadWordDocumentText(FileRecord& record, const ReadContext& context);
+std::u16string ReadTempTextFile(const ReadContext& context);
+
+// Decodes the bytes of a plain-text file (after its leading space is added by the reader).
+std::u16string DecodePlainText(std::string_view bytes);
+
+} // namespace tessarel

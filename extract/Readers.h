@@ -1,0 +1,16 @@
+#pragma once
+// The format readers behind the dispatch, one per document type.
+
+#include "engine/FileRecord.h"
+#include "extract/ReadContext.h"
+
+namespace tessarel {
+
+void ReadRtfText(FileRecord& record, const ReadContext& context);
+void ReadDocxText(FileRecord& record, const ReadContext& context);
+void ReadXlsxText(FileRecord& record, const ReadContext& context);
+void ReadPptxText(FileRecord& record, const ReadContext& context);
+void ReadOdtText(FileRecord& record, const ReadContext& context);
+void ReadPdfText(FileRecord& record, const ReadContext& context);
+
+} // namespace tessarel

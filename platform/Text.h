@@ -1,0 +1,36 @@
+#pragma once
+// Text conversions of the platform layer: UTF-8 and Windows-1251 to and from UTF-16, and the
+// one-unit case mappings that keep a folded text as long as its original.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessarel {
+
+// Invalid or truncated sequences become U+FFFD; the result never loses the rest of the input.
+std::u16string FromUtf8(std::string_view utf8);
+// Unpaired surrogates become U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+// True when every byte sequence is well-formed UTF-8 (no overlongs, no surrogates, <= U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// Windows-1251: one byte is one unit. Bytes the code page leaves undefined (0x98) map to the unit
+// of the same value, as the desktop conversion does.
+char16_t Cp1251ToUnit(unsigned char byte);
+std::u16string FromCp1251(std::string_view bytes);
+// False when the unit has no Windows-1251 byte.
+bool UnitToCp1251(char16_t unit, unsigned char& byte);
+
+// Lower- and upper-casing of one UTF-16 unit under the UTF-8 locale (surrogates unchanged).
+// Backed by 64K-entry tables built once, so folding a document costs one lookup a unit.
+char16_t FoldUnit(char16_t unit);
+char16_t UpperUnit(char16_t unit);
+void FoldInPlace(std::u16string& text);
+std::u16string Folded(std::u16string_view text);
+
+// ASCII-only widening for the program's own constant texts and numbers.
+std::u16string Widen(std::string_view ascii);
+std::u16string NumberText(long long value);
+
+} // namespace tessarel

@@ -1,0 +1,44 @@
+#include "platform/Worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+namespace tessarel {
+namespace {
+
+TEST(Worker, RefusesASecondStartWhileRunningAndReportsTheExitCode) {
+    Worker worker;
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    ASSERT_TRUE(worker.start([released] {
+        released.wait();
+        return 7;
+    }));
+    EXPECT_TRUE(worker.isRunning());
+    EXPECT_FALSE(worker.start([] { return 0; }));
+    release.set_value();
+    worker.waitForEnd();
+    EXPECT_FALSE(worker.isRunning());
+    EXPECT_EQ(worker.exitCode(), 7);
+    EXPECT_TRUE(worker.start([] { return 3; }));
+    worker.waitForEnd();
+    EXPECT_EQ(worker.exitCode(), 3);
+}
+
+TEST(Worker, DestructionWaitsForTheRunningThread) {
+    std::atomic<bool> finished{false};
+    {
+        Worker worker;
+        worker.start([&finished] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            finished = true;
+            return 0;
+        });
+    }
+    EXPECT_TRUE(finished);
+}
+
+} // namespace
+} // namespace tessarel
