@@ -1,0 +1,30 @@
+#include "engine/ResultList.h"
+
+#include "engine/SortingRule.h"
+
+namespace tessarel {
+
+void CResultList::clear() {
+    currentFile = -1;
+    header.clear();
+    outputOrder.clear();
+    keys.clear();
+    blocks.clear();
+}
+
+bool CResultList::add(std::u16string block, std::int32_t score) {
+    if (full())
+        return false;
+    blocks.push_back(std::move(block));
+    keys.push_back(score);
+    return true;
+}
+
+void CResultList::finish(FixedText& output) {
+    std::vector<std::int32_t> sortedKeys = keys;
+    outputOrder = SortingRuleOrder(sortedKeys, [](std::int32_t a, std::int32_t b) { return a >= b; });
+    for (int at : outputOrder)
+        output.append(blocks[static_cast<std::size_t>(at)]);
+}
+
+} // namespace tessarel

@@ -1,0 +1,33 @@
+#pragma once
+// One block per hit, for the flat listing.
+
+#include "engine/FixedText.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarel {
+
+class CResultList {
+public:
+    static constexpr int kMaxBlocks = 10000;
+
+    CResultList() : header(1520) {}
+
+    void clear();
+    // Stores header + result line with the hit's score; false once 10000 are held.
+    bool add(std::u16string block, std::int32_t score);
+    bool full() const { return count() >= kMaxBlocks; }
+    int count() const { return static_cast<int>(blocks.size()); }
+    // Sorts by score and writes the blocks with nothing between them.
+    void finish(FixedText& output);
+
+    int currentFile = -1;
+    FixedText header;
+    std::vector<int> outputOrder;
+    std::vector<std::int32_t> keys;
+    std::vector<std::u16string> blocks;
+};
+
+} // namespace tessarel
