@@ -1,0 +1,277 @@
+#include "Harness.h"
+
+#include "extract/ReadDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <dirent.h>
+#include <unistd.h>
+
+namespace tessarel::test {
+namespace {
+
+std::vector<std::u16string> StatusTexts(QueuedEngineSink& sink) {
+    std::vector<std::u16string> texts;
+    for (const auto& m : sink.drain())
+        if (m.message == WM_ENGINE_STATUS)
+            texts.push_back(m.payload);
+    return texts;
+}
+
+// The log's entries, decoded from UTF-16LE after its mark.
+std::vector<std::string> LogLines(const Engine& e) {
+    std::ifstream in(e.programDir.path() / "contents/tessarel.log", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t nl = text.find(u'\n'); nl != std::u16string::npos; nl = text.find(u'\n', start)) {
+        lines.push_back(ToUtf8(text.substr(start, nl - start)));
+        start = nl + 1;
+    }
+    return lines;
+}
+
+void MakeSparse(const fs::path& file, off_t size) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+TEST(ReadingRun, TypeFilterAndExtensions) {
+    TempDir docs;
+    docs.write("a.txt", "t");
+    docs.write("b.HTML", "h");
+    docs.write("c.c", "c");
+    docs.write("d.rtf", "{\\rtf1 r}");
+    docs.write("E.PDF", "not really");
+    docs.write("noext", "n");
+    docs.write("f.exe", "x");
+    docs.write("g.tar.gz", "x");
+    Engine e;
+    CCatalog& c = e.read(docs.path(), [](CCatalog& cat) {
+        cat.FilesText = 0;
+        cat.FilesPdf = 1;
+        cat.FilesRtf = 2;  // a switch counts as on only when it is exactly 1
+    });
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_EQ(c.record(0).extension, u"pdf");
+    EXPECT_EQ(FileNameOfRecord(c.record(0)), "E.PDF");
+
+    CCatalog& all = e.read(docs.path());
+    std::vector<std::u16string> extensions;
+    for (int i = 0; i < all.count(); ++i)
+        extensions.push_back(all.record(i).extension);
+    std::sort(extensions.begin(), extensions.end());
+    EXPECT_EQ(extensions, (std::vector<std::u16string>{u"c", u"html", u"pdf", u"rtf", u"txt"}));
+}
+
+TEST(ReadingRun, StatusTextsAndTheEndMessage) {
+    TempDir docs;
+    docs.write("only.txt", "x");
+    Engine e;
+    e.read(docs.path());
+    const auto messages = e.sink.drain();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0].payload, u"Reading files...");
+    EXPECT_EQ(messages[1].payload, u"Reading files... 100%");
+    EXPECT_EQ(messages[2].payload, u"1 files have been processed.");
+    EXPECT_EQ(messages[3].message, WM_READING_DONE);
+
+    TempDir empty;
+    e.read(empty.path());
+    EXPECT_EQ(StatusTexts(e.sink), (std::vector<std::u16string>{u"Reading files...", u"0 files have been processed."}));
+}
+
+TEST(ReadingRun, ProgressIsPostedOnlyWhenThePercentageGrows) {
+    TempDir docs;
+    for (int i = 0; i < 250; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", "x");
+    Engine e;
+    e.read(docs.path());
+    const auto texts = StatusTexts(e.sink);
+    EXPECT_EQ(texts.size(), 102u);  // the opening text, 1% .. 100%, the closing text
+    EXPECT_EQ(texts[1], u"Reading files... 1%");
+    EXPECT_EQ(texts[100], u"Reading files... 100%");
+}
+
+TEST(ReadingRun, DriveSizedFoldersAreRefused) {
+    Engine e;
+    e.read("/tmp");  // four characters
+    ASSERT_EQ(e.notifier.texts().size(), 1u);
+    EXPECT_EQ(e.notifier.texts()[0],
+              u"Tessarel is not designed to search the entire hard drive. Please, choose a folder instead.");
+    EXPECT_EQ(e.catalog->count(), 0);
+    EXPECT_EQ(StatusTexts(e.sink).back(), u"0 files have been processed.");
+}
+
+TEST(ReadingRun, SizeLimitsAreLogged) {
+    TempDir docs;
+    MakeSparse(docs.path() / "big.pdf", 20000000);
+    MakeSparse(docs.path() / "big.txt", 20000000);
+    MakeSparse(docs.path() / "huge.txt", 60000000);
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_EQ(FileNameOfRecord(c.record(0)), "big.txt");
+    // A sparse file is all NULs: the text stops at the first one, after the leading space.
+    EXPECT_EQ(c.record(0).text, u" ");
+    const auto lines = LogLines(e);
+    ASSERT_EQ(lines.size(), 7u);
+    const auto refused = [&](const std::string& name) {
+        for (std::size_t i = 0; i + 2 < lines.size(); ++i)
+            if (lines[i].ends_with(name))
+                return lines[i + 1] == "Maximum length exceeded:" ? lines[i + 2] : std::string("?");
+        return std::string();
+    };
+    EXPECT_EQ(refused("big.pdf"), "20000000");
+    EXPECT_EQ(refused("huge.txt"), "60000000");
+    EXPECT_TRUE(lines.back().ends_with("big.txt"));
+}
+
+TEST(ReadingRun, TheLogNamesEachFileInCatalogueOrderAndStartsAfreshEachRun) {
+    TempDir docs;
+    docs.write("1.txt", "a");
+    docs.write("2.txt", "b");
+    docs.write("3.txt", "c");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    auto lines = LogLines(e);
+    ASSERT_EQ(lines.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(lines[static_cast<std::size_t>(i)], ToUtf8(c.record(i).path));
+    TempDir other;
+    other.write("x.txt", "x");
+    e.read(other.path());
+    EXPECT_EQ(LogLines(e).size(), 1u);
+}
+
+TEST(ReadingRun, AMissingLogIsCreated) {
+    Engine e;
+    fs::remove(e.programDir.path() / "contents/tessarel.log");
+    TempDir docs;
+    docs.write("a.txt", "a");
+    e.read(docs.path());
+    EXPECT_TRUE(e.notifier.texts().empty());
+    EXPECT_EQ(LogLines(e).size(), 1u);
+}
+
+TEST(ReadingRun, AMissingContentsFolderIsReportedOnceAndTheRunGoesOn) {
+    Engine e;
+    fs::remove_all(e.programDir.path() / "contents");
+    TempDir docs;
+    docs.write("a.txt", "alpha");
+    docs.write("b.txt", "beta");
+    CCatalog& c = e.read(docs.path());
+    EXPECT_EQ(c.count(), 2);
+    EXPECT_EQ(e.notifier.texts().size(), 1u);
+}
+
+TEST(ReadingRun, DirectoryLinksAreNotFollowedButFileLinksAre) {
+    TempDir docs;
+    docs.write("sub/real.txt", "real");
+    fs::create_directory_symlink(docs.path(), docs.path() / "sub/loop");
+    fs::create_directory_symlink(docs.path() / "sub", docs.path() / "sub/loop2");
+    fs::create_symlink(docs.path() / "sub/real.txt", docs.path() / "link.txt");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    EXPECT_EQ(c.count(), 2);
+}
+
+TEST(ReadingRun, LongPathsAreKeptWhole) {
+    TempDir docs;
+    std::string relative;
+    for (int i = 0; i < 12; ++i)
+        relative += std::string(40, static_cast<char>('a' + i)) + "/";
+    docs.write(relative + "deep.txt", "deep word");
+    docs.write("short.txt", "short word");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    ASSERT_EQ(c.count(), 2);
+    e.search("word");
+    std::vector<std::string> files = e.filesInOrder();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"deep.txt", "short.txt"}));
+    for (int i = 0; i < c.count(); ++i)
+        if (c.record(i).path.ends_with(u"deep.txt")) {
+            EXPECT_GT(c.record(i).path.size(), 500u);
+        }
+}
+
+TEST(ReadingRun, AtMostTenThousandRecords) {
+    TempDir docs;
+    for (int i = 0; i < 10001; ++i)
+        docs.write("d" + std::to_string(i / 1000) + "/f" + std::to_string(i) + ".txt", "");
+    Engine e;
+    EXPECT_EQ(e.read(docs.path()).count(), 10000);
+}
+
+TEST(ReadingRun, AtMostFiftyThousandEntriesOfOneFolder) {
+    TempDir docs;
+    // 50005 entries: only the first 50000 (with "." and "..") are looked at; its subfolder counts apart.
+    for (int i = 0; i < 50002; ++i) {
+        const int fd = ::open((docs.path() / ("e" + std::to_string(i))).c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    docs.write("sub/inside.txt", "x");
+    docs.write("kept.txt", "x");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    // Which 50000 the listing gives first is the file system's choice; at most the two are kept.
+    EXPECT_LE(c.count(), 2);
+    int looked = 0;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(docs.path().c_str()), closedir);
+    bool keptSeen = false, subSeen = false;
+    while (const dirent* d = readdir(dir.get())) {
+        if (++looked > CCatalog::kMaxEntriesPerFolder)
+            break;
+        keptSeen |= std::string_view(d->d_name) == "kept.txt";
+        subSeen |= std::string_view(d->d_name) == "sub";
+    }
+    EXPECT_EQ(c.count(), int(keptSeen) + int(subSeen));
+}
+
+TEST(ReadingRun, AFileThatVanishesBeforeItIsReadGetsTheEmptyText) {
+    TempDir docs;
+    const fs::path file = docs.write("gone.txt", "text");
+    Engine e;
+    e.catalog = std::make_unique<CCatalog>(e.settings, e.sink, e.notifier);
+    FileRecord record;
+    record.path = FromUtf8(file.string());
+    record.extension = u"txt";
+    record.size = 4;
+    fs::remove(file);
+    ReadContext context;
+    ReadDocumentText(record, context);
+    EXPECT_TRUE(record.text.empty());
+}
+
+TEST(Catalogue, IsNeverDestroyedUnderItsThread) {
+    TempDir docs;
+    for (int i = 0; i < 300; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", std::string(20000, 'w'));
+    Engine e;
+    {
+        CCatalog c(e.settings, e.sink, e.notifier);
+        c.folder = FromUtf8(docs.path().string());
+        c.FilesText = 1;
+        ASSERT_TRUE(c.start());
+        EXPECT_FALSE(c.start());
+    }  // the destructor waits for the run; ASan would catch a use after free
+    bool done = false;
+    for (const auto& m : e.sink.drain())
+        done |= m.message == WM_READING_DONE;
+    EXPECT_TRUE(done);
+}
+
+} // namespace
+} // namespace tessarel::test

@@ -1,0 +1,95 @@
+#include "Harness.h"
+
+#include <fstream>
+#include <functional>
+#include <random>
+#include <stdexcept>
+
+namespace tessarel::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    path_ = fs::temp_directory_path() / ("tessarel-test-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+fs::path TempDir::write(const std::string& relative, std::string_view bytes) const {
+    const fs::path file = path_ / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
+std::string Utf8(std::u16string_view text) { return ToUtf8(text); }
+
+std::string FileNameOfRecord(const FileRecord& record) {
+    return ToUtf8(std::u16string_view(record.path).substr(record.path.rfind(u'/') + 1));
+}
+
+Engine::Engine() {
+    fs::create_directories(programDir.path() / "contents");
+    settings.writeString(kSettingsSection, "ProgramDirectory", FromUtf8(programDir.path().string()));
+    searcher = std::make_unique<CSearcher>(sink);
+}
+
+CCatalog& Engine::read(const fs::path& folder) {
+    return read(folder, [](CCatalog&) {});
+}
+
+CCatalog& Engine::read(const fs::path& folder, const std::function<void(CCatalog&)>& configure) {
+    catalog.reset();
+    catalog = std::make_unique<CCatalog>(settings, sink, notifier);
+    catalog->folder = FromUtf8(folder.string());
+    catalog->FilesText = catalog->FilesRtf = catalog->FilesDoc = catalog->FilesPdf = 1;
+    catalog->FilesDocx = catalog->FilesXlsx = catalog->FilesPptx = catalog->FilesOdt = 1;
+    configure(*catalog);
+    catalog->run();
+    return *catalog;
+}
+
+const std::u16string& Engine::search(const std::string& query, const SearchOptions& o) {
+    searcher->query.caseSensitive = o.caseSensitive;
+    searcher->query.matchWord = o.matchWord;
+    searcher->query.fixBeginning = o.fixBeginning;
+    searcher->query.setQueryText(FromUtf8(query));
+    searcher->query.split();
+    searcher->catalog = catalog.get();
+    searcher->order = o.order;
+    searcher->groupByFiles = o.groupByFiles;
+    searcher->resultsPerFile = o.resultsPerFile;
+    searcher->run();
+    return searcher->output();
+}
+
+std::vector<Hit> Engine::hits() const {
+    std::vector<Hit> found;
+    const std::u16string_view page = searcher->output();
+    constexpr std::u16string_view kLink = u"<a href=\"show#";
+    for (std::size_t at = page.find(kLink); at != std::u16string_view::npos; at = page.find(kLink, at + 1)) {
+        const auto link = ParseShowLink(page, at + 9);
+        if (!link)
+            throw std::runtime_error("unparsable show link");
+        const FileRecord& record = catalog->record(link->index);
+        const auto offset = static_cast<std::size_t>(link->start);
+        const auto length = static_cast<std::size_t>(link->length);
+        found.push_back({Utf8(record.path.substr(record.path.rfind(u'/') + 1)), offset, length,
+                         Utf8(record.text.substr(offset, length))});
+    }
+    return found;
+}
+
+std::vector<std::string> Engine::filesInOrder() const {
+    std::vector<std::string> files;
+    for (const Hit& h : hits())
+        if (files.empty() || files.back() != h.file)
+            files.push_back(h.file);
+    return files;
+}
+
+} // namespace tessarel::test
