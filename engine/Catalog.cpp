@@ -151,7 +151,7 @@ void CCatalog::readAll() {
         FileRecord& record = records_[static_cast<std::size_t>(i)];
         log_.append(record.path);
         ReadDocumentText(record, context);
-        record.foldedText = Folded(record.text);
+        FoldInto(record.foldedText, record.text);
         // Single precision, as the percentages always were; posted only when they grow.
         const int percent = static_cast<int>(static_cast<float>(i + 1) * step * 100.0f);
         if (percent > lastPercent) {

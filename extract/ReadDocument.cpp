@@ -21,19 +21,21 @@ File OpenForReading(const FileRecord& record) {
     return File(std::fopen(path.c_str(), "rb"));
 }
 
-// Reads at most `limit` bytes from the current position.
-std::string ReadAtMost(std::FILE* f, std::size_t limit) {
-    std::string bytes(limit, '\0');
-    const std::size_t got = limit ? std::fread(bytes.data(), 1, limit, f) : 0;
-    bytes.resize(got);
-    return bytes;
+// Reads at most `limit` bytes from the current position into a buffer the reading thread keeps
+// from file to file, so a run of thousands of files allocates it once.
+std::string_view ReadAtMost(std::FILE* f, std::size_t limit) {
+    thread_local std::string buffer;
+    if (buffer.size() < limit)
+        buffer.resize(limit);
+    const std::size_t got = limit ? std::fread(buffer.data(), 1, limit, f) : 0;
+    return std::string_view(buffer.data(), got);
 }
 
 bool HasHighByte(std::string_view bytes) {
+    unsigned char bits = 0;
     for (char c : bytes)
-        if (static_cast<unsigned char>(c) > 0x7F)
-            return true;
-    return false;
+        bits |= static_cast<unsigned char>(c);
+    return bits > 0x7F;
 }
 
 std::size_t SizeLimit(const FileRecord& record) {
@@ -69,16 +71,24 @@ void ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadPlainText(record);
 }
 
-std::u16string DecodePlainText(std::string_view bytes) {
+void AppendPlainText(std::u16string& out, std::string_view bytes) {
     // Single-byte text stops at its first NUL.
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);
-    // Text files on this platform are UTF-8: a file that is valid UTF-8 throughout and not plain
-    // ASCII is decoded as such; anything else keeps the Windows-1251 reading.
-    if (HasHighByte(bytes) && IsValidUtf8(bytes))
-        return FromUtf8(bytes);
-    return FromCp1251(bytes);
+    if (!HasHighByte(bytes)) {
+        const std::size_t at = out.size();
+        out.resize(at + bytes.size());
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            out[at + i] = static_cast<unsigned char>(bytes[i]);
+        return;
+    }
+    // Text files on this platform are UTF-8: a file that is valid UTF-8 throughout is decoded as
+    // such; anything else keeps the Windows-1251 reading.
+    if (IsValidUtf8(bytes))
+        out.append(FromUtf8(bytes));
+    else
+        out.append(FromCp1251(bytes));
 }
 
 void ReadPlainText(FileRecord& record) {
@@ -91,7 +101,7 @@ void ReadPlainText(FileRecord& record) {
     // Every plain text begins with one space: it lets a word at the very start pass the
     // start-of-word test like any other.
     if (got == 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
-        const std::string bytes = ReadAtMost(f.get(), SizeLimit(record));
+        const std::string_view bytes = ReadAtMost(f.get(), SizeLimit(record));
         std::u16string text;
         text.reserve(bytes.size() / 2 + 1);
         text.push_back(u' ');
@@ -106,8 +116,10 @@ void ReadPlainText(FileRecord& record) {
         return;
     }
     std::rewind(f.get());
-    const std::string bytes = ReadAtMost(f.get(), SizeLimit(record));
-    record.text = u" " + DecodePlainText(bytes);
+    const std::string_view bytes = ReadAtMost(f.get(), SizeLimit(record));
+    record.text.reserve(bytes.size() + 1);
+    record.text.push_back(u' ');
+    AppendPlainText(record.text, bytes);
 }
 
 bool IsRtfFile(const FileRecord& record) {
@@ -142,10 +154,10 @@ std::u16string ReadTempTextFile(const ReadContext& context) {
     std::rewind(f.get());
     if (length <= 0)
         return {};
-    std::string bytes = ReadAtMost(f.get(), static_cast<std::size_t>(length));
+    std::string_view bytes = ReadAtMost(f.get(), static_cast<std::size_t>(length));
     const std::size_t nul = bytes.find('\0');
-    if (nul != std::string::npos)
-        bytes.resize(nul);
+    if (nul != std::string_view::npos)
+        bytes = bytes.substr(0, nul);
     return FromUtf8(bytes);
 }
 

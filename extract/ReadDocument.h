@@ -15,7 +15,7 @@ bool IsRtfFile(const FileRecord& record);
 void ReadWordDocumentText(FileRecord& record, const ReadContext& context);
 std::u16string ReadTempTextFile(const ReadContext& context);
 
-// Decodes the bytes of a plain-text file (after its leading space is added by the reader).
-std::u16string DecodePlainText(std::string_view bytes);
+// Appends the decoded bytes of a plain-text file to `out` (the reader puts the leading space first).
+void AppendPlainText(std::u16string& out, std::string_view bytes);
 
 } // namespace tessarel

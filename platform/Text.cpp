@@ -205,9 +205,35 @@ void FoldInPlace(std::u16string& text) {
         c = lower[c];
 }
 
+void FoldInto(std::u16string& dst, std::u16string_view src) {
+    constexpr std::size_t kChunk = 32;
+    const char16_t* lower = Tables().lower.get();
+    dst.resize(src.size());
+    const char16_t* s = src.data();
+    char16_t* d = dst.data();
+    const std::size_t n = src.size();
+    std::size_t i = 0;
+    for (; i + kChunk <= n; i += kChunk) {
+        unsigned bits = 0;
+        for (std::size_t k = 0; k < kChunk; ++k)
+            bits |= s[i + k];
+        if (bits < 0x80) {
+            for (std::size_t k = 0; k < kChunk; ++k) {
+                const char16_t c = s[i + k];
+                d[i + k] = static_cast<char16_t>(c + (static_cast<unsigned>(c - u'A') < 26u ? 32 : 0));
+            }
+        } else {
+            for (std::size_t k = 0; k < kChunk; ++k)
+                d[i + k] = lower[s[i + k]];
+        }
+    }
+    for (; i < n; ++i)
+        d[i] = lower[s[i]];
+}
+
 std::u16string Folded(std::u16string_view text) {
-    std::u16string out(text);
-    FoldInPlace(out);
+    std::u16string out;
+    FoldInto(out, text);
     return out;
 }
 
