@@ -1,0 +1,64 @@
+// Feeds arbitrary bytes through the plain-text decoding, the case folding, the matcher with its
+// fragments and score, the page pieces and the marking: the first line is the query, the rest
+// the document.
+
+#include "engine/Catalog.h"
+#include "engine/Html.h"
+#include "engine/Marking.h"
+#include "engine/Pages.h"
+#include "engine/Query.h"
+#include "engine/Searcher.h"
+#include "extract/ReadDocument.h"
+#include "platform/EngineSink.h"
+#include "platform/Text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+using namespace tessarel;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t newline = input.find('\n');
+    if (newline == std::string_view::npos || newline > 300)
+        return 0;
+    const std::string_view queryBytes = input.substr(0, newline);
+    const std::string_view documentBytes = input.substr(newline + 1);
+
+    std::u16string text = u" ";
+    AppendPlainText(text, documentBytes);
+    const std::u16string folded = Folded(text);
+    if (folded.size() != text.size())
+        __builtin_trap();
+
+    QueuedEngineSink sink;
+    CSearcher searcher(sink);
+    Query& q = searcher.query;
+    q.matchWord = queryBytes.size() % 2;
+    q.fixBeginning = (queryBytes.size() / 2) % 2;
+    q.caseSensitive = (queryBytes.size() / 4) % 2;
+    q.setQueryText(FromUtf8(queryBytes));
+    q.split();
+    if (q.wordCount() == 0)
+        return 0;
+
+    const std::u16string_view searched = q.caseSensitive ? std::u16string_view(text) : folded;
+    std::size_t pos = 0;
+    for (int fragments = 0; fragments < 50 && pos < searched.size(); ++fragments) {
+        const std::size_t hit = q.findWord(searched, pos, q.words()[0]);
+        if (hit == std::u16string_view::npos)
+            break;
+        const std::size_t start = FragmentStart(searched, hit);
+        const std::size_t end = FragmentEnd(searched, hit);
+        if (start > end || end > searched.size() || end - start > 692)
+            __builtin_trap();
+        const std::u16string_view fragment = searched.substr(start, end - start);
+        if (q.otherWordsPresent(fragment))
+            (void)searcher.Score(fragment);
+        const std::u16string line = ResultLine(0, start, end - start, text.substr(start, end - start));
+        (void)MarkSearchWords(line, q);
+        pos = std::max(end, hit + 1);
+    }
+    return 0;
+}
