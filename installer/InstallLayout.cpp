@@ -1,6 +1,7 @@
 #include "installer/InstallLayout.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QStandardPaths>
 
 namespace tessarel {
@@ -16,11 +17,11 @@ QString ConfigFolder() {
     return folder.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : folder;
 }
 
+} // namespace
+
 QString ApplicationsFolder() {
     return DataFolder() + QStringLiteral("/applications");
 }
-
-} // namespace
 
 QString ProgramPath(const QString& directory) {
     return directory + QStringLiteral("/") + QStringLiteral("Tessarel_") + QStringLiteral("en");
@@ -53,6 +54,14 @@ QString DesktopLinkPath() {
     if (desktop.isEmpty())
         desktop = QDir::homePath() + QStringLiteral("/Desktop");
     return desktop + QStringLiteral("/Tessarel.desktop");
+}
+
+void RefreshApplicationsCache() {
+    // File managers find the folder entry through this cache where it is kept; it is rebuilt
+    // from the entries, so it may be missing.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    if (!tool.isEmpty())
+        QProcess::execute(tool, {ApplicationsFolder()});
 }
 
 QString MenuFolder() {

@@ -22,6 +22,8 @@ QString SetupPath(const QString& directory);
 QString ProgramFilesFolder();
 QString DefaultInstallDirectory();
 
+// The per-user folder of application entries (~/.local/share/applications).
+QString ApplicationsFolder();
 // Desktop link: the desktop folder + "/Tessarel.desktop".
 QString DesktopLinkPath();
 // The menu folder F holding "Tessarel.desktop" and "Uninstall.desktop", and the two files that
@@ -31,6 +33,8 @@ QString MenuDirectoryFile();
 QString MenuMergeFile();
 // The folder entry every file manager offers under "Open With".
 QString FolderEntryPath();
+// Rebuilds the MIME cache of the applications folder when the tool for it is installed.
+void RefreshApplicationsCache();
 // The file managers' own context-menu entries, each written only when that file manager is there.
 struct FileManagerEntry {
     QString program;  // the file manager's executable, looked up on PATH

@@ -231,6 +231,7 @@ void CInstallThread::registerContextMenu() {
         const bool service = fileManager.program == QLatin1String("dolphin");
         writeEntry(fileManager.path, FileManagerEntryText(fileManager.program, program), script || service);
     }
+    RefreshApplicationsCache();
     step();
 }
 

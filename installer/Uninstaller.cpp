@@ -64,6 +64,7 @@ void CUninstaller::removeEntries() {
         if (known.contains(entry))
             QFile::remove(entry);
     QDir().rmdir(MenuFolder());
+    RefreshApplicationsCache();
 }
 
 void CUninstaller::removeFilesOfDirectory() {

@@ -47,6 +47,9 @@ void AnswerExitDialog(bool yes) {
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Exit installation"));
         QCOMPARE(dialog->yesButton()->text(), QStringLiteral("Yes"));
         QCOMPARE(dialog->noButton()->text(), QStringLiteral("No"));
+        const QByteArray folder = qgetenv("TESSAREL_SHOT_DIR");
+        if (!folder.isEmpty())
+            dialog->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/installer-exit.png"));
         (yes ? dialog->yesButton() : dialog->noButton())->click();
     });
 }
@@ -113,11 +116,13 @@ private slots:
         QCOMPARE(wizard().button(QWizard::BackButton)->text(), QStringLiteral("< Back"));
         QCOMPARE(wizard().agreementPage()->agreementText()->toPlainText(), QStringLiteral("Test licence.\n"));
         QVERIFY(wizard().agreementPage()->acceptButton()->isChecked());
+        SaveShot(wizard(), "agreement");
 
         next();
         QCOMPARE(wizard().directoryPage()->directoryEdit()->text(),
                  QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tessarel"));
         QVERIFY(wizard().directoryPage()->directoryEdit()->isReadOnly());
+        SaveShot(wizard(), "directory");
 
         next();
         QVERIFY(wizard().advancedPage()->startMenuBox()->isChecked());
