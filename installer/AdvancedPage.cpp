@@ -12,8 +12,9 @@ CAdvancedPage::CAdvancedPage(CSetupWizard& wizard) : CSetupPage(wizard) {
     setTitle(QStringLiteral("Advanced Settings"));
     setSubTitle(QStringLiteral("Select Advanced settings for the installation"));
     auto* layout = new QVBoxLayout(this);
-    auto* intro =
-        new QLabel(QStringLiteral("Select additional options for installing Tessarel and click Next to continue."), this);
+    auto* intro = new QLabel(
+        QStringLiteral("Select additional options for installing Tessarel and click Next to continue."),
+        this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
     layout->addSpacing(6);

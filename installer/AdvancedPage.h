@@ -8,7 +8,8 @@ namespace tessarel {
 
 inline const QString kStartMenuText = QStringLiteral("Create items in your Start menu programs");
 inline const QString kDesktopText = QStringLiteral("Create link on Desktop");
-inline const QString kContextMenuText = QStringLiteral("Include Tessarel in the context menu of the file manager");
+inline const QString kContextMenuText =
+    QStringLiteral("Include Tessarel in the context menu of the file manager");
 
 class CAdvancedPage : public CSetupPage {
 public:

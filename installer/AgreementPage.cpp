@@ -44,7 +44,8 @@ CAgreementPage::CAgreementPage(CSetupWizard& wizard) : CSetupPage(wizard) {
     setSubTitle(QStringLiteral("Tessarel License information"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
-        QStringLiteral("Please read the license agreement. You have to accept\nthe agreement to continue."), this));
+        QStringLiteral("Please read the license agreement. You have to accept\nthe agreement to continue."),
+        this));
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("10008"));
     text_->setReadOnly(true);

@@ -41,7 +41,8 @@ QString ExecArgument(const QString& argument) {
     if (needsQuotes) {
         word += QLatin1Char('"');
         for (QChar c : argument) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
                 word += QLatin1Char('\\');
             word += c;
         }
@@ -84,8 +85,8 @@ bool WriteTextFile(const QString& path, const QString& text, bool executable) {
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(text.toUtf8());
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QFileDevice::Permissions permissions =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     if (executable)
         permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
     return file.commit() && QFile::setPermissions(path, permissions);

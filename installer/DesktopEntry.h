@@ -11,8 +11,8 @@ struct DesktopEntry {
     QString type = QStringLiteral("Application");
     QString name;
     QString comment;
-    QString exec;        // already an Exec value (see ExecArgument)
-    QString mimeTypes;   // "inode/directory;" for the folder entry
+    QString exec;      // already an Exec value (see ExecArgument)
+    QString mimeTypes; // "inode/directory;" for the folder entry
     QString categories;
     bool noDisplay = false;
 };

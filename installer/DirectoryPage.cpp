@@ -23,10 +23,11 @@ CDirectoryPage::CDirectoryPage(CSetupWizard& wizard) : CSetupPage(wizard), picke
     setTitle(QStringLiteral("Select a directory to install"));
     setSubTitle(QStringLiteral("In which directory to be installed Tessarel?"));
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Tessarel will be installed in that directory.\n\nPress Next to "
-                                                "continue or Browse to select another directory."),
-                                 this),
-                      0, 0, 1, 2);
+    layout->addWidget(
+        new QLabel(QStringLiteral("Tessarel will be installed in that directory.\n\nPress Next to "
+                                  "continue or Browse to select another directory."),
+                   this),
+        0, 0, 1, 2);
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("10010"));
     edit_->setReadOnly(true);

@@ -10,8 +10,9 @@
 namespace tessarel {
 
 QString CExitDialog::Text() {
-    return QStringLiteral("Installation is not complete. If you leave the installation,\nthe programm will not be "
-                          "installed.\n\nDo you want to exit?");
+    return QStringLiteral(
+        "Installation is not complete. If you leave the installation,\nthe programm will not be "
+        "installed.\n\nDo you want to exit?");
 }
 
 CExitDialog::CExitDialog(QWidget* parent) : QDialog(parent) {

@@ -8,10 +8,11 @@ namespace tessarel {
 CFinishPage::CFinishPage(CSetupWizard& wizard) : CSetupPage(wizard) {}
 
 void CFinishPage::firstDisplay() {
-    MakeBannerPage(*this, title_, body_, QStringLiteral("Tessarel installation\nfinished successfully"), 80,
-                   QStringLiteral("You can run the program from the installed links.\n\nPress Finish to complete "
-                                  "the installation."),
-                   90);
+    MakeBannerPage(
+        *this, title_, body_, QStringLiteral("Tessarel installation\nfinished successfully"), 80,
+        QStringLiteral("You can run the program from the installed links.\n\nPress Finish to complete "
+                       "the installation."),
+        90);
 }
 
 void CFinishPage::activate() {

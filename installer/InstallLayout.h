@@ -37,8 +37,8 @@ QString FolderEntryPath();
 void RefreshApplicationsCache();
 // The file managers' own context-menu entries, each written only when that file manager is there.
 struct FileManagerEntry {
-    QString program;  // the file manager's executable, looked up on PATH
-    QString path;     // where its entry goes
+    QString program; // the file manager's executable, looked up on PATH
+    QString path;    // where its entry goes
 };
 QList<FileManagerEntry> FileManagerEntries();
 // The uninstall registration the uninstaller reads.

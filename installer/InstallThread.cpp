@@ -19,20 +19,19 @@ namespace {
 const QString kHelpLink = QStringLiteral("https://tessarel.quendralight.example/");
 
 QString MenuMergeText() {
-    return QStringLiteral(
-        "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-        " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
-        "<Menu>\n"
-        "  <Name>Applications</Name>\n"
-        "  <Menu>\n"
-        "    <Name>Tessarel</Name>\n"
-        "    <Directory>tessarel.directory</Directory>\n"
-        "    <Include>\n"
-        "      <Filename>Tessarel-Tessarel.desktop</Filename>\n"
-        "      <Filename>Tessarel-Uninstall.desktop</Filename>\n"
-        "    </Include>\n"
-        "  </Menu>\n"
-        "</Menu>\n");
+    return QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+                          " \"http://www.freedesktop.org/standards/menu-spec/menu-1.0.dtd\">\n"
+                          "<Menu>\n"
+                          "  <Name>Applications</Name>\n"
+                          "  <Menu>\n"
+                          "    <Name>Tessarel</Name>\n"
+                          "    <Directory>tessarel.directory</Directory>\n"
+                          "    <Include>\n"
+                          "      <Filename>Tessarel-Tessarel.desktop</Filename>\n"
+                          "      <Filename>Tessarel-Uninstall.desktop</Filename>\n"
+                          "    </Include>\n"
+                          "  </Menu>\n"
+                          "</Menu>\n");
 }
 
 QString FileManagerEntryText(const QString& fileManager, const QString& program) {
@@ -61,10 +60,7 @@ QString Canonical(const QString& path) {
 
 CInstallThread::CInstallThread(QObject* receiver, const QString& directory, int startMenuFlag,
                                int desktopFlag, int contextMenuFlag)
-    : receiver_(receiver),
-      directory_(directory),
-      startMenuFlag_(startMenuFlag),
-      desktopFlag_(desktopFlag),
+    : receiver_(receiver), directory_(directory), startMenuFlag_(startMenuFlag), desktopFlag_(desktopFlag),
       contextMenuFlag_(contextMenuFlag) {}
 
 // The owner may go while the worker still runs; it never destroys it under its thread.
@@ -106,8 +102,8 @@ void CInstallThread::copyCurrentDirectory() {
 
 void CInstallThread::copyFolder(const QString& source, const QString& target, const QString& relative) {
     const QDir folder(source);
-    const QFileInfoList entries =
-        folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QFileInfoList entries = folder.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     const QString canonicalTarget = Canonical(directory_);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
@@ -161,7 +157,8 @@ void CInstallThread::createShortcuts() {
     if (startMenuFlag_ == 1) {
         const QString folder = MenuFolder();
         QDir().mkpath(folder);
-        writeEntry(MenuDirectoryFile(), QStringLiteral("[Desktop Entry]\nType=Directory\nName=Tessarel\n"), false);
+        writeEntry(MenuDirectoryFile(), QStringLiteral("[Desktop Entry]\nType=Directory\nName=Tessarel\n"),
+                   false);
         writeEntry(MenuMergeFile(), MenuMergeText(), false);
 
         DesktopEntry item;

@@ -44,8 +44,8 @@ private:
 
     QString sourceFolder_;
     bool sourceIsTarget_ = false;
-    QStringList copiedFiles_;   // relative to D, for the uninstaller
-    QStringList madeEntries_;   // entries written outside D
+    QStringList copiedFiles_; // relative to D, for the uninstaller
+    QStringList madeEntries_; // entries written outside D
 };
 
 } // namespace tessarel

@@ -40,8 +40,9 @@ void CProgressPage::activate() {
     sheet().showButtons({QWizard::Stretch});
     if (worker_)
         return;
-    worker_ = std::make_unique<CInstallThread>(this, sheet().installationDirectory(), sheet().startMenuItems() ? 1 : 0,
-                                               sheet().desktopLink() ? 1 : 0, sheet().contextMenuEntry() ? 1 : 0);
+    worker_ = std::make_unique<CInstallThread>(
+        this, sheet().installationDirectory(), sheet().startMenuItems() ? 1 : 0,
+        sheet().desktopLink() ? 1 : 0, sheet().contextMenuEntry() ? 1 : 0);
     worker_->start();
 }
 

@@ -11,10 +11,12 @@ namespace tessarel {
 
 CReadyPage::CReadyPage(CSetupWizard& wizard) : CSetupPage(wizard) {
     setTitle(QStringLiteral("Installation is ready to start"));
-    setSubTitle(QStringLiteral("All options are selected and the installation of Tessarel is ready to start"));
+    setSubTitle(
+        QStringLiteral("All options are selected and the installation of Tessarel is ready to start"));
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
-        QStringLiteral("Click Install to continue with installation, or Back if you want to change the settings."),
+        QStringLiteral(
+            "Click Install to continue with installation, or Back if you want to change the settings."),
         this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
@@ -48,8 +50,8 @@ QString CReadyPage::SummaryText(const QString& directory, bool startMenu, bool d
 void CReadyPage::activate() {
     sheet().showButtons({QWizard::Stretch, QWizard::BackButton, QWizard::NextButton, QWizard::CancelButton});
     sheet().setButtonText(QWizard::NextButton, QStringLiteral("Install"));
-    QString text = SummaryText(sheet().installationDirectory(), sheet().startMenuItems(), sheet().desktopLink(),
-                               sheet().contextMenuEntry());
+    QString text = SummaryText(sheet().installationDirectory(), sheet().startMenuItems(),
+                               sheet().desktopLink(), sheet().contextMenuEntry());
     // The edit keeps paragraphs, not line-end pairs.
     summary_->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }

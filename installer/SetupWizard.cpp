@@ -17,14 +17,9 @@
 namespace tessarel {
 
 CSetupWizard::CSetupWizard(QWidget* parent)
-    : QWizard(parent),
-      welcome_(new CWelcomePage(*this)),
-      agreement_(new CAgreementPage(*this)),
-      directory_(new CDirectoryPage(*this)),
-      advanced_(new CAdvancedPage(*this)),
-      ready_(new CReadyPage(*this)),
-      progress_(new CProgressPage(*this)),
-      finish_(new CFinishPage(*this)),
+    : QWizard(parent), welcome_(new CWelcomePage(*this)), agreement_(new CAgreementPage(*this)),
+      directory_(new CDirectoryPage(*this)), advanced_(new CAdvancedPage(*this)),
+      ready_(new CReadyPage(*this)), progress_(new CProgressPage(*this)), finish_(new CFinishPage(*this)),
       minimize_(new QAction(QStringLiteral("Minimize"), this)) {
     setWindowTitle(QStringLiteral("Tessarel - installation"));
     setWizardStyle(QWizard::ModernStyle);

@@ -19,15 +19,17 @@ int main(int argc, char* argv[]) {
     tessarel::CUninstaller uninstaller(tessarel::ManifestPath());
     if (!uninstaller.load()) {
         if (ask)
-            QMessageBox::information(nullptr, caption, QStringLiteral("Tessarel is not installed for this user."));
+            QMessageBox::information(nullptr, caption,
+                                     QStringLiteral("Tessarel is not installed for this user."));
         return 1;
     }
     if (ask) {
-        QMessageBox question(QMessageBox::Question, caption,
-                             QStringLiteral("Tessarel will be removed from\n%1\nwith its links and menu entries.\n\n"
-                                            "Your documents are not touched. Do you want to continue?")
-                                 .arg(uninstaller.directory()),
-                             QMessageBox::Yes | QMessageBox::No);
+        QMessageBox question(
+            QMessageBox::Question, caption,
+            QStringLiteral("Tessarel will be removed from\n%1\nwith its links and menu entries.\n\n"
+                           "Your documents are not touched. Do you want to continue?")
+                .arg(uninstaller.directory()),
+            QMessageBox::Yes | QMessageBox::No);
         question.setDefaultButton(QMessageBox::No);
         auto* settingsBox = new QCheckBox(QStringLiteral("Also remove the Tessarel settings"), &question);
         settingsBox->setChecked(removeSettings);
@@ -40,7 +42,8 @@ int main(int argc, char* argv[]) {
     if (ask) {
         QString done = QStringLiteral("Tessarel has been removed.");
         if (!uninstaller.directoryRemoved())
-            done += QStringLiteral("\n\nThe folder %1 holds files that were not installed, so it was left in place.")
+            done += QStringLiteral(
+                        "\n\nThe folder %1 holds files that were not installed, so it was left in place.")
                         .arg(uninstaller.directory());
         QMessageBox::information(nullptr, caption, done);
     }

@@ -74,7 +74,8 @@ void CUninstaller::removeFilesOfDirectory() {
             QFile::remove(dir.filePath(relative));
     // The program's own output in its contents folder: the result and text pages and the
     // temporary extraction file.
-    const QRegularExpression programOutput(QStringLiteral("^(content[0-9]+\\.html|wts.*\\.txt|tessarel\\.log)$"));
+    const QRegularExpression programOutput(
+        QStringLiteral("^(content[0-9]+\\.html|wts.*\\.txt|tessarel\\.log)$"));
     const QDir contents(dir.filePath(QStringLiteral("contents")));
     for (const QFileInfo& file : contents.entryInfoList(QDir::Files | QDir::Hidden))
         if (programOutput.match(file.fileName()).hasMatch())

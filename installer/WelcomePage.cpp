@@ -10,10 +10,11 @@ namespace tessarel {
 CWelcomePage::CWelcomePage(CSetupWizard& wizard) : CSetupPage(wizard) {}
 
 void CWelcomePage::firstDisplay() {
-    MakeBannerPage(*this, title_, body_, QStringLiteral("Tessarel - installation"), 40,
-                   QStringLiteral("This is the Tessarel installation program\n\nPress Next to continue or Cancel\n"
-                                  "to stop the installation."),
-                   130);
+    MakeBannerPage(
+        *this, title_, body_, QStringLiteral("Tessarel - installation"), 40,
+        QStringLiteral("This is the Tessarel installation program\n\nPress Next to continue or Cancel\n"
+                       "to stop the installation."),
+        130);
 }
 
 void CWelcomePage::activate() {

@@ -2,10 +2,10 @@
 
 #include "TestHome.h"
 
+#include "installer/DesktopEntry.h"
 #include "installer/InstallLayout.h"
 #include "installer/InstallThread.h"
 #include "installer/Uninstaller.h"
-#include "installer/DesktopEntry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,7 +73,8 @@ QStringList LaunchOn(const QString& entryText, const QString& path, const QStrin
     QFile::remove(directory + QStringLiteral("/arguments.txt"));
     if (QProcess::execute(words.first(), words.mid(1)) != 0)
         return {};
-    return ReadFile(directory + QStringLiteral("/arguments.txt")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return ReadFile(directory + QStringLiteral("/arguments.txt"))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -108,9 +109,9 @@ private slots:
 
         // D holds every file of the release folder, sub-folders and hidden files included, but
         // not the installer.
-        for (const char* name : {"Tessarel_en", "Uninstall_en", "License.txt", "contents/home.html",
-                                 "contents/help.html", "contents/images/arrow.gif", "contents/tessarel.log",
-                                 ".hidden-note"})
+        for (const char* name :
+             {"Tessarel_en", "Uninstall_en", "License.txt", "contents/home.html", "contents/help.html",
+              "contents/images/arrow.gif", "contents/tessarel.log", ".hidden-note"})
             QVERIFY2(QFileInfo::exists(target_ + QLatin1Char('/') + QLatin1String(name)), name);
         QVERIFY(!QFileInfo::exists(SetupPath(target_)));
         QVERIFY(QFileInfo(ProgramPath(target_)).isExecutable());
@@ -135,12 +136,25 @@ private slots:
         QCOMPARE(LaunchOn(folderEntry, folder, target_), QStringList{folder});
 
         const QList<std::pair<const char*, QVariant>> settings = {
-            {"StartupDirectory", target_}, {"FontFace", QStringLiteral("Times New Roman")},
-            {"ProgramDirectory", target_}, {"groupByFiles", 1}, {"UnlimitedResults", 0}, {"LimitLeft", 1},
-            {"ResultsPerFile", 4}, {"FontSize", 12}, {"FilesText", 1}, {"FilesDoc", 1}, {"FilesRtf", 1},
-            {"FilesPdf", 1}, {"FilesDocx", 1}, {"FilesXlsx", 1}, {"FilesPptx", 1}, {"FilesOdt", 1}};
+            {"StartupDirectory", target_},
+            {"FontFace", QStringLiteral("Times New Roman")},
+            {"ProgramDirectory", target_},
+            {"groupByFiles", 1},
+            {"UnlimitedResults", 0},
+            {"LimitLeft", 1},
+            {"ResultsPerFile", 4},
+            {"FontSize", 12},
+            {"FilesText", 1},
+            {"FilesDoc", 1},
+            {"FilesRtf", 1},
+            {"FilesPdf", 1},
+            {"FilesDocx", 1},
+            {"FilesXlsx", 1},
+            {"FilesPptx", 1},
+            {"FilesOdt", 1}};
         for (const auto& [key, value] : settings)
-            QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(), key);
+            QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(),
+                     key);
         QCOMPARE(Setting(QStringLiteral("Explorer/Browse For Folder Width")).toInt(), 480);
         QCOMPARE(Setting(QStringLiteral("Explorer/Browse For Folder Height")).toInt(), 440);
         QCOMPARE(QSettings(QStringLiteral("Quendralight"), QStringLiteral("Tessarel")).fileName(),
@@ -195,8 +209,10 @@ private slots:
         WriteFile(source_ + QStringLiteral("/contents/help.html"), "<html>new help</html>");
 
         QCOMPARE(Install(source_, target_), 9);
-        QCOMPARE(ReadFile(target_ + QStringLiteral("/contents/home.html")), QStringLiteral("<html>home</html>"));
-        QCOMPARE(ReadFile(target_ + QStringLiteral("/contents/help.html")), QStringLiteral("<html>new help</html>"));
+        QCOMPARE(ReadFile(target_ + QStringLiteral("/contents/home.html")),
+                 QStringLiteral("<html>home</html>"));
+        QCOMPARE(ReadFile(target_ + QStringLiteral("/contents/help.html")),
+                 QStringLiteral("<html>new help</html>"));
         QCOMPARE(Setting(QStringLiteral("Settings/FontSize")).toInt(), 12);
         QCOMPARE(Setting(QStringLiteral("Settings/FilesPdf")).toInt(), 1);
         QCOMPARE(Setting(QStringLiteral("Settings/StartupDirectory")).toString(), target_);
@@ -305,11 +321,16 @@ private slots:
         QTest::addColumn<QString>("exec");
         QTest::newRow("plain") << "/home/u/.local/share/Tessarel/Tessarel_en"
                                << "/home/u/.local/share/Tessarel/Tessarel_en";
-        QTest::newRow("space") << "/home/u/My Programs/Tessarel_en" << "\"/home/u/My Programs/Tessarel_en\"";
-        QTest::newRow("dollar") << "/opt/a$b/Tessarel_en" << "\"/opt/a\\\\$b/Tessarel_en\"";
-        QTest::newRow("quote") << "/opt/a\"b/T" << "\"/opt/a\\\\\"b/T\"";
-        QTest::newRow("backslash") << "/opt/a\\b/T" << "\"/opt/a\\\\\\\\b/T\"";
-        QTest::newRow("percent") << "/opt/100%/T" << "/opt/100%%/T";
+        QTest::newRow("space") << "/home/u/My Programs/Tessarel_en"
+                               << "\"/home/u/My Programs/Tessarel_en\"";
+        QTest::newRow("dollar") << "/opt/a$b/Tessarel_en"
+                                << "\"/opt/a\\\\$b/Tessarel_en\"";
+        QTest::newRow("quote") << "/opt/a\"b/T"
+                               << "\"/opt/a\\\\\"b/T\"";
+        QTest::newRow("backslash") << "/opt/a\\b/T"
+                                   << "\"/opt/a\\\\\\\\b/T\"";
+        QTest::newRow("percent") << "/opt/100%/T"
+                                 << "/opt/100%%/T";
     }
 
     void execArgumentsAreQuotedOnlyWhenNeeded() {

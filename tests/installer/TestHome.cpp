@@ -19,7 +19,8 @@ void SetEnv(const char* name, const QString& value) {
 } // namespace
 
 QString PrepareTestHome() {
-    std::string pattern = (QDir::tempPath() + QStringLiteral("/tessarel-installer-test-XXXXXX")).toStdString();
+    std::string pattern =
+        (QDir::tempPath() + QStringLiteral("/tessarel-installer-test-XXXXXX")).toStdString();
     if (mkdtemp(pattern.data()) == nullptr)
         std::abort();
     g_home = QString::fromStdString(pattern);

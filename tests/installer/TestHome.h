@@ -31,15 +31,15 @@ QString EntryValue(const QString& entryText, const QString& key);
 
 } // namespace tessarel::test
 
-#define TESSAREL_INSTALLER_TEST_MAIN(TestClass)                        \
-    int main(int argc, char** argv) {                                  \
-        const QString home = tessarel::test::PrepareTestHome();        \
-        int result = 0;                                                \
-        {                                                              \
-            QApplication application(argc, argv);                      \
-            TestClass test;                                            \
-            result = QTest::qExec(&test, argc, argv);                  \
-        }                                                              \
-        tessarel::test::RemoveTestHome(home);                          \
-        return result;                                                 \
+#define TESSAREL_INSTALLER_TEST_MAIN(TestClass)                                                              \
+    int main(int argc, char** argv) {                                                                        \
+        const QString home = tessarel::test::PrepareTestHome();                                              \
+        int result = 0;                                                                                      \
+        {                                                                                                    \
+            QApplication application(argc, argv);                                                            \
+            TestClass test;                                                                                  \
+            result = QTest::qExec(&test, argc, argv);                                                        \
+        }                                                                                                    \
+        tessarel::test::RemoveTestHome(home);                                                                \
+        return result;                                                                                       \
     }

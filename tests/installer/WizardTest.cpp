@@ -33,7 +33,8 @@ using namespace tessarel::test;
 
 namespace {
 
-const QString kContextLine = QStringLiteral("       Include Tessarel in the context menu of the file manager\r\n");
+const QString kContextLine =
+    QStringLiteral("       Include Tessarel in the context menu of the file manager\r\n");
 
 bool Shown(CSetupWizard& wizard, QWizard::WizardButton which) {
     return wizard.button(which)->isVisible();
@@ -57,8 +58,8 @@ void AnswerExitDialog(bool yes) {
 void SaveShot(CSetupWizard& wizard, const char* name) {
     const QByteArray folder = qgetenv("TESSAREL_SHOT_DIR");
     if (!folder.isEmpty())
-        wizard.grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/installer-") + QLatin1String(name) +
-                           QStringLiteral(".png"));
+        wizard.grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/installer-") +
+                           QLatin1String(name) + QStringLiteral(".png"));
 }
 
 } // namespace
@@ -120,7 +121,8 @@ private slots:
 
         next();
         QCOMPARE(wizard().directoryPage()->directoryEdit()->text(),
-                 QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tessarel"));
+                 QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                     QStringLiteral("/Tessarel"));
         QVERIFY(wizard().directoryPage()->directoryEdit()->isReadOnly());
         SaveShot(wizard(), "directory");
 
@@ -143,8 +145,10 @@ private slots:
         wizard().advancedPage()->contextMenuBox()->setChecked(false);
         next();
         QCOMPARE(wizard().button(QWizard::NextButton)->text(), QStringLiteral("Install"));
-        QVERIFY(!wizard().readyPage()->summaryEdit()->toPlainText().contains(QStringLiteral("Additional options:")));
-        QVERIFY(wizard().readyPage()->summaryEdit()->toPlainText().contains(QStringLiteral("Create link on Desktop")));
+        QVERIFY(!wizard().readyPage()->summaryEdit()->toPlainText().contains(
+            QStringLiteral("Additional options:")));
+        QVERIFY(wizard().readyPage()->summaryEdit()->toPlainText().contains(
+            QStringLiteral("Create link on Desktop")));
     }
 
     void agreementRadiosEnableNext() {
@@ -164,7 +168,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("ascii") << QByteArray("Terms.\r\n") << QStringLiteral("Terms.\r\n");
         QTest::newRow("utf-8") << QByteArray("Лиценз ©") << QStringLiteral("Лиценз ©");
-        QTest::newRow("windows-1251") << QByteArray("\xcb\xe8\xf6\xe5\xed\xe7 \xa9 \xb9") << QStringLiteral("Лиценз © №");
+        QTest::newRow("windows-1251")
+            << QByteArray("\xcb\xe8\xf6\xe5\xed\xe7 \xa9 \xb9") << QStringLiteral("Лиценз © №");
     }
 
     void agreementIsDecoded() {
@@ -186,7 +191,8 @@ private slots:
         const QString links = QStringLiteral("Quick links to Tessarel:\r\n");
         const QString menu = QStringLiteral("       Create items in your Start menu programs\r\n");
         const QString desk = QStringLiteral("       Create link on Desktop\r\n");
-        const QString more = QStringLiteral("Additional options:\r\n") + kContextLine + QStringLiteral("\r\n");
+        const QString more =
+            QStringLiteral("Additional options:\r\n") + kContextLine + QStringLiteral("\r\n");
         QTest::newRow("all") << true << true << true << head + links + menu + desk + "\r\n" + more;
         QTest::newRow("context menu only") << false << false << true << head + more;
         QTest::newRow("none") << false << false << false << head;
@@ -199,16 +205,21 @@ private slots:
         QFETCH(bool, desktop);
         QFETCH(bool, contextMenu);
         QFETCH(QString, summary);
-        QCOMPARE(CReadyPage::SummaryText(QStringLiteral("/d/Tessarel"), startMenu, desktop, contextMenu), summary);
+        QCOMPARE(CReadyPage::SummaryText(QStringLiteral("/d/Tessarel"), startMenu, desktop, contextMenu),
+                 summary);
     }
 
     void browseSetsTheDirectory_data() {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("directory");
-        QTest::newRow("folder") << "/opt/apps" << "/opt/apps/Tessarel";
-        QTest::newRow("trailing separator") << "/opt/apps/" << "/opt/apps/Tessarel";
-        QTest::newRow("root") << "/" << "/Tessarel";
-        QTest::newRow("cancelled") << "" << "";
+        QTest::newRow("folder") << "/opt/apps"
+                                << "/opt/apps/Tessarel";
+        QTest::newRow("trailing separator") << "/opt/apps/"
+                                            << "/opt/apps/Tessarel";
+        QTest::newRow("root") << "/"
+                              << "/Tessarel";
+        QTest::newRow("cancelled") << ""
+                                   << "";
     }
 
     void browseSetsTheDirectory() {
@@ -252,8 +263,9 @@ private slots:
     void installRunsToTheFinishPage() {
         const QString target = work_->filePath(QStringLiteral("programs/Tessarel"));
         goTo(CSetupWizard::kDirectory);
-        wizard().directoryPage()->setFolderPicker(
-            [&](QWidget*, const QString&, const QString&) { return work_->filePath(QStringLiteral("programs")); });
+        wizard().directoryPage()->setFolderPicker([&](QWidget*, const QString&, const QString&) {
+            return work_->filePath(QStringLiteral("programs"));
+        });
         wizard().directoryPage()->browseButton()->click();
         goTo(CSetupWizard::kReady);
         next();
@@ -272,7 +284,8 @@ private slots:
         QCOMPARE(wizard().button(QWizard::FinishButton)->text(), QStringLiteral("Finish"));
         QVERIFY(!Shown(wizard(), QWizard::BackButton));
         QVERIFY(!Shown(wizard(), QWizard::CancelButton));
-        QCOMPARE(wizard().finishPage()->title()->text(), QStringLiteral("Tessarel installation\nfinished successfully"));
+        QCOMPARE(wizard().finishPage()->title()->text(),
+                 QStringLiteral("Tessarel installation\nfinished successfully"));
         SaveShot(wizard(), "finish");
         QVERIFY(QFileInfo(ProgramPath(target)).isExecutable());
         QVERIFY(QFileInfo::exists(FolderEntryPath()));
