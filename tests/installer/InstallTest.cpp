@@ -292,6 +292,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(home_ + QStringLiteral("/.config/Quendralight/Tessarel.conf")));
     }
 
+    void uninstallProgramRunsWithoutAskingWhenTold() {
+        QCOMPARE(Install(source_, target_), 9);
+        QCOMPARE(QProcess::execute(QStringLiteral(TESSAREL_UNINSTALL_PROGRAM),
+                                   {QStringLiteral("--yes"), QStringLiteral("--remove-settings")}),
+                 0);
+        QVERIFY(!QFileInfo::exists(target_));
+        QVERIFY(!QFileInfo::exists(DesktopLinkPath()));
+        QVERIFY(!QFileInfo::exists(home_ + QStringLiteral("/.config/Quendralight/Tessarel.conf")));
+        // Nothing left to remove.
+        QCOMPARE(QProcess::execute(QStringLiteral(TESSAREL_UNINSTALL_PROGRAM), {QStringLiteral("--yes")}), 1);
+    }
+
     void uninstallTakesNothingOutsideItsPlaces() {
         const QString outside = home_ + QStringLiteral("/outside.txt");
         WriteFile(outside, "keep");
