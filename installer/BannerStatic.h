@@ -1,0 +1,30 @@
+#pragma once
+// A text of the welcome and closing pages, drawn by itself on the page's white background.
+
+#include <QString>
+#include <QWidget>
+
+class QWizardPage;
+
+namespace tessarel {
+
+class CBannerStatic : public QWidget {
+public:
+    // size: the rectangle the text is drawn into; title texts are drawn larger.
+    CBannerStatic(const QString& text, bool title, QSize size, QWidget* parent = nullptr);
+    QString text() const { return text_; }
+    bool isTitle() const { return title_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+    bool title_;
+};
+
+// Gives a page of the wizard its white background and its title and body texts, one above the other.
+void MakeBannerPage(QWizardPage& page, CBannerStatic*& title, CBannerStatic*& body, const QString& titleText,
+                    int titleHeight, const QString& bodyText, int bodyHeight);
+
+} // namespace tessarel
