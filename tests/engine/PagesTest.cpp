@@ -64,6 +64,21 @@ TEST(DocumentHeader, PathsAreEscapedAndPercentSignsKeptForTheView) {
     EXPECT_NE(h.find(u">&lt;b&gt;&amp;\"100%\".txt</a>"), std::u16string::npos);
 }
 
+TEST(DocumentHeader, APieceThatDoesNotFitIsLeftOutWholeAndLaterPiecesStillGoIn) {
+    const std::u16string longPath = u"/" + std::u16string(1600, u'p') + u".txt";
+    const std::u16string h = Header(Record(longPath));
+    EXPECT_LT(h.size(), 1520u);
+    EXPECT_EQ(h.find(u"pppp"), std::u16string::npos);
+    EXPECT_NE(h.find(u"\" title=\"Open the document\">"), std::u16string::npos);
+    EXPECT_TRUE(h.ends_with(u"<span class=\"file_info\"></span><br>"));
+
+    FixedText buffer(10);
+    EXPECT_TRUE(buffer.append(u"12345"));
+    EXPECT_FALSE(buffer.append(u"67890"));  // 5 + 5 leaves no room for the terminator
+    EXPECT_TRUE(buffer.append(u"6789"));
+    EXPECT_EQ(buffer.str(), u"123456789");
+}
+
 TEST(DocumentHeader, UnconvertibleTimeGivesZerosAndMinusOnes) {
     EXPECT_EQ(FileInfoText(10, std::numeric_limits<std::int64_t>::max()), u"0 KB, 0.0.0 -1:-1");
 }

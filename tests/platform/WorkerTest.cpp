@@ -42,3 +42,18 @@ TEST(Worker, DestructionWaitsForTheRunningThread) {
 
 } // namespace
 } // namespace tessarel
+
+#include "platform/Clock.h"
+
+namespace tessarel {
+namespace {
+
+TEST(Clock, CountsWallTimeNotProcessorTime) {
+    // A search that waits costs no processor time; its elapsed time must still show.
+    const auto start = ElapsedMilliseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_GE(ElapsedMilliseconds() - start, 55);
+}
+
+} // namespace
+} // namespace tessarel
