@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (folded.size() != text.size())
         __builtin_trap();
 
-    QueuedEngineSink sink;
-    CSearcher searcher(sink);
+    // One searcher for the whole run: its output buffer is large and allocated once, as in the program.
+    static QueuedEngineSink sink;
+    static CSearcher searcher(sink);
     Query& q = searcher.query;
     q.matchWord = queryBytes.size() % 2;
     q.fixBeginning = (queryBytes.size() / 2) % 2;
