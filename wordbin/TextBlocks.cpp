@@ -1,0 +1,107 @@
+#include "wordbin/TextBlocks.h"
+
+#include "wordbin/Report.h"
+
+#include <algorithm>
+
+namespace tessarel::wordbin {
+
+bool TextBlocks::Add(const TextBlock& block) {
+    if (block.fileOffset == 0xFFFFFFFF || block.cp == 0xFFFFFFFF || block.length == 0 ||
+        (block.wide && block.length % 2 != 0)) {
+        Report(Status::StepFails, "Software (textblock) error");
+        return false;
+    }
+    m_locatedBytes += block.length;
+    if (!m_all.empty()) {
+        TextBlock& last = m_all.back();
+        if (last.wide == block.wide && last.modifier == block.modifier &&
+            last.fileOffset + last.length == block.fileOffset &&
+            last.streamOffset + last.length == block.streamOffset &&
+            last.cp + last.CharacterCount() == block.cp) {
+            last.length += block.length;
+            return true;
+        }
+    }
+    m_all.push_back(block);
+    return true;
+}
+
+void TextBlocks::CutIntoLists(const std::array<std::uint32_t, kTextListCount>& counts) {
+    int list = 0;
+    std::uint64_t room = counts[0];
+    for (TextBlock block : m_all) {
+        while (block.length > 0 && list < kTextListCount) {
+            if (room == 0) {
+                ++list;
+                room = list < kTextListCount ? counts[list] : 0;
+                continue;
+            }
+            const std::uint32_t characters = block.CharacterCount();
+            if (characters == 0)
+                break;
+            const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::uint64_t>(characters, room));
+            TextBlock part = block;
+            part.length = block.wide ? take * 2 : take;
+            m_lists[list].push_back(part);
+            room -= take;
+            block.fileOffset += part.length;
+            block.streamOffset += part.length;
+            block.cp += take;
+            block.length -= part.length;
+        }
+        if (list >= kTextListCount)
+            break;
+    }
+    m_all.clear();
+    m_all.shrink_to_fit();
+}
+
+void TextBlocks::DiscardBlankList(TextList list, const SourceFile& file) {
+    for (const TextBlock& block : m_lists[list]) {
+        const auto bytes = file.View(block.fileOffset, block.length);
+        for (std::uint8_t byte : bytes)
+            if (!(byte == 0 || (byte >= 9 && byte <= 13) || byte == 32))
+                return;
+    }
+    m_lists[list].clear();
+}
+
+bool TextBlocks::CpOfStreamOffset(std::uint32_t streamOffset, std::uint32_t& cp) const {
+    for (const auto& blocks : m_lists) {
+        for (const TextBlock& block : blocks) {
+            if (streamOffset >= block.streamOffset && streamOffset - block.streamOffset < block.length) {
+                const std::uint32_t into = streamOffset - block.streamOffset;
+                cp = block.cp + (block.wide ? into / 2 : into);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool CharacterReader::Next(RawCharacter& character) {
+    const std::uint8_t* data = m_file.Data();
+    const std::uint64_t fileSize = m_file.Size();
+    while (m_block < m_blocks.size()) {
+        const TextBlock& block = m_blocks[m_block];
+        const std::uint32_t width = block.wide ? 2 : 1;
+        const std::uint64_t at = block.fileOffset + m_at;
+        // A block that runs beyond the file ends where the file ends.
+        if (m_at + width > block.length || at + width > fileSize) {
+            ++m_block;
+            m_at = 0;
+            continue;
+        }
+        character.raw = block.wide ? static_cast<std::uint16_t>(data[at] | data[at + 1] << 8) : data[at];
+        character.fileOffset = at;
+        character.streamOffset = block.streamOffset + m_at;
+        character.cp = block.cp + m_at / width;
+        character.modifier = block.modifier;
+        m_at += width;
+        return true;
+    }
+    return false;
+}
+
+} // namespace tessarel::wordbin
