@@ -79,7 +79,7 @@ std::string TextWalk::Roman(unsigned number, bool upper) {
 }
 
 std::string TextWalk::Letters(unsigned number, bool upper) {
-    // A..Z, then AA..ZZ, then AAA..ZZZ: the letter repeats, it does not carry.
+    // A..Z, then the two-letter AA..ZZ from 27, then AAA..ZZZ from 703.
     if (number == 0 || number > 18278)
         return {};
     unsigned repeat = 1;
