@@ -170,6 +170,8 @@ std::size_t Encode(std::uint32_t c, char* buffer, std::size_t bufferSize) {
 }
 
 int CodePointWidth(std::uint32_t c) {
+    if (c >= 0xA0 && c < 0x300)
+        return 1;
     if (c == 0)
         return 0;
     if (c < 32 || (c >= 0x7F && c < 0xA0))

@@ -80,27 +80,26 @@ bool TextBlocks::CpOfStreamOffset(std::uint32_t streamOffset, std::uint32_t& cp)
     return false;
 }
 
-bool CharacterReader::Next(RawCharacter& character) {
-    const std::uint8_t* data = m_file.Data();
-    const std::uint64_t fileSize = m_file.Size();
-    while (m_block < m_blocks.size()) {
-        const TextBlock& block = m_blocks[m_block];
-        const std::uint32_t width = block.wide ? 2 : 1;
-        const std::uint64_t at = block.fileOffset + m_at;
+bool CharacterReader::NextBlock(RawCharacter& character) {
+    while (m_next < m_blocks.size()) {
+        const TextBlock& block = m_blocks[m_next++];
         // A block that runs beyond the file ends where the file ends.
-        if (m_at + width > block.length || at + width > fileSize) {
-            ++m_block;
-            m_at = 0;
+        const std::uint64_t fileSize = m_file.Size();
+        if (block.fileOffset >= fileSize)
             continue;
-        }
-        character.raw = block.wide ? static_cast<std::uint16_t>(data[at] | data[at + 1] << 8) : data[at];
-        character.fileOffset = at;
-        character.streamOffset = block.streamOffset + m_at;
-        character.cp = block.cp + m_at / width;
-        character.modifier = block.modifier;
-        m_at += width;
-        return true;
+        m_data = m_file.Data() + block.fileOffset;
+        m_available = std::min<std::uint64_t>(block.length, fileSize - block.fileOffset);
+        m_at = 0;
+        m_width = block.wide ? 2 : 1;
+        m_fileOffset = block.fileOffset;
+        m_streamOffset = block.streamOffset;
+        m_cp = block.cp;
+        m_modifier = block.modifier;
+        if (m_width <= m_available)
+            return Next(character);
     }
+    m_available = 0;
+    m_at = 0;
     return false;
 }
 

@@ -70,14 +70,36 @@ class CharacterReader {
 public:
     CharacterReader(const std::vector<TextBlock>& blocks, const SourceFile& file)
         : m_blocks(blocks), m_file(file) {}
+
     // False at the end of the list.
-    bool Next(RawCharacter& character);
+    bool Next(RawCharacter& character) {
+        if (m_at + m_width > m_available)
+            return NextBlock(character);
+        const std::uint8_t* at = m_data + m_at;
+        character.raw = m_width == 2 ? static_cast<std::uint16_t>(at[0] | at[1] << 8) : at[0];
+        character.fileOffset = m_fileOffset + m_at;
+        character.streamOffset = m_streamOffset + static_cast<std::uint32_t>(m_at);
+        character.cp = m_cp + static_cast<std::uint32_t>(m_at / m_width);
+        character.modifier = m_modifier;
+        m_at += m_width;
+        return true;
+    }
 
 private:
+    bool NextBlock(RawCharacter& character);
+
     const std::vector<TextBlock>& m_blocks;
     const SourceFile& m_file;
-    std::size_t m_block = 0;
-    std::uint32_t m_at = 0; // byte within the block
+    std::size_t m_next = 0; // the block after the current one
+    // The current block: its bytes inside the file and where the next character lies.
+    const std::uint8_t* m_data = nullptr;
+    std::uint64_t m_available = 0;
+    std::uint64_t m_at = 0;
+    std::uint32_t m_width = 1;
+    std::uint64_t m_fileOffset = 0;
+    std::uint32_t m_streamOffset = 0;
+    std::uint32_t m_cp = 0;
+    std::uint16_t m_modifier = 0;
 };
 
 } // namespace tessarel::wordbin

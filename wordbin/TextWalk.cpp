@@ -361,6 +361,12 @@ std::string TextWalk::NoteText(std::uint32_t value, TextList list) {
 }
 
 void TextWalk::AppendCodePoint(std::uint32_t value, std::string& text, int* columns) {
+    if (value < 0x80) {
+        text.push_back(static_cast<char>(value));
+        if (columns)
+            *columns = value >= 0x20 && value < 0x7F ? 1 : 0;
+        return;
+    }
     char encoded[4];
     const std::size_t length = Encode(value, encoded, sizeof encoded);
     if (length == 0)

@@ -70,10 +70,13 @@ public:
             if (s.data.size() >= kThreshold)
                 bigBlocks += static_cast<std::uint32_t>((s.data.size() + 511) / 512);
         const std::uint32_t others = directoryBlocks + smallDepotBlocks + miniBlocks + bigBlocks;
+        // Depot blocks beyond the header's 109 are listed in additional depot-list blocks.
+        auto extensionFor = [](std::uint32_t depot) { return depot > 109 ? (depot - 109 + 126) / 127 : 0u; };
         std::uint32_t depotBlocks = 1;
-        while (depotBlocks * 128 < depotBlocks + others)
+        while (depotBlocks * 128 < depotBlocks + extensionFor(depotBlocks) + others)
             ++depotBlocks;
-        const std::uint32_t total = depotBlocks + others;
+        const std::uint32_t extensionBlocks = extensionFor(depotBlocks);
+        const std::uint32_t total = depotBlocks + extensionBlocks + others;
 
         std::vector<std::uint32_t> depot(depotBlocks * 128, kFree);
         std::uint32_t next = 0;
@@ -86,6 +89,9 @@ public:
         };
         for (std::uint32_t k = 0; k < depotBlocks; ++k)
             depot[next++] = 0xFFFFFFFD;
+        const std::uint32_t extensionStart = next;
+        for (std::uint32_t k = 0; k < extensionBlocks; ++k)
+            depot[next++] = 0xFFFFFFFC;
         const std::uint32_t directoryStart = chain(directoryBlocks);
         const std::uint32_t smallDepotStart = chain(smallDepotBlocks);
         const std::uint32_t miniStart = chain(miniBlocks);
@@ -106,7 +112,8 @@ public:
         Put32(file, 0x38, 4096);
         Put32(file, 0x3C, smallDepotBlocks ? smallDepotStart : kEnd);
         Put32(file, 0x40, smallDepotBlocks);
-        Put32(file, 0x44, kEnd);
+        Put32(file, 0x44, extensionBlocks ? extensionStart : kEnd);
+        Put32(file, 0x48, extensionBlocks);
         for (std::uint32_t k = 0; k < 109; ++k)
             Put32(file, 0x4C + 4 * k, k < depotBlocks ? k : kFree);
 
@@ -121,6 +128,14 @@ public:
         }
         for (std::uint32_t k = 0; k < depotBlocks * 128; ++k)
             Put32(file, blockAt(0) + 4 * k, depot[k]);
+        for (std::uint32_t e = 0; e < extensionBlocks; ++e) {
+            const std::size_t at = blockAt(extensionStart + e);
+            for (std::uint32_t k = 0; k < 127; ++k) {
+                const std::uint32_t listed = 109 + e * 127 + k;
+                Put32(file, at + 4 * k, listed < depotBlocks ? listed : kFree);
+            }
+            Put32(file, at + 0x1FC, e + 1 < extensionBlocks ? extensionStart + e + 1 : kEnd);
+        }
         for (std::size_t k = 0; k < smallDepotBlocks * 128; ++k)
             Put32(file, blockAt(smallDepotStart) + 4 * k, k < smallDepot.size() ? smallDepot[k] : kFree);
         if (!mini.empty())
@@ -170,7 +185,45 @@ struct Word97Spec {
     std::u16string after;
     std::uint32_t minimumWordDocumentSize = 4096;
     bool eightBit = false;  // one 8-bit piece (file position with bit 30)
+    bool paragraphRuns = false; // without a row: one formatting run a paragraph, 6 points after
 };
+
+// Formatting pages with one run per paragraph of `text` (16-bit, starting at `textStart`), appended
+// to `word`; returns the bin table.
+inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::uint32_t textStart,
+                                  std::uint32_t textEnd) {
+    constexpr int kRunsPerPage = 25;
+    constexpr std::size_t kPropertiesAt = 432;
+    std::vector<std::uint32_t> starts{textStart};
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == u'\r' && i + 1 < text.size())
+            starts.push_back(textStart + static_cast<std::uint32_t>(2 * (i + 1)));
+    starts.push_back(textEnd);
+    std::vector<std::uint32_t> pageFirst;
+    std::vector<std::uint32_t> pageNumbers;
+    for (std::size_t first = 0; first + 1 < starts.size(); first += kRunsPerPage) {
+        const std::size_t runs = std::min<std::size_t>(kRunsPerPage, starts.size() - 1 - first);
+        Bytes page(512, 0);
+        for (std::size_t i = 0; i <= runs; ++i)
+            Put32(page, 4 * i, starts[first + i]);
+        for (std::size_t i = 0; i < runs; ++i)
+            page[4 * (runs + 1) + 13 * i] = kPropertiesAt / 2;
+        const Bytes properties = {0, 0, 0x14, 0xA4, 120, 0}; // style 0, 120 twips after
+        page[kPropertiesAt] = static_cast<std::uint8_t>(properties.size() / 2);
+        std::copy(properties.begin(), properties.end(), page.begin() + kPropertiesAt + 1);
+        page[511] = static_cast<std::uint8_t>(runs);
+        pageFirst.push_back(starts[first]);
+        pageNumbers.push_back(static_cast<std::uint32_t>(word.size() / 512));
+        word.insert(word.end(), page.begin(), page.end());
+    }
+    Bytes bin;
+    for (std::uint32_t fc : pageFirst)
+        Append32(bin, fc);
+    Append32(bin, textEnd);
+    for (std::uint32_t number : pageNumbers)
+        Append32(bin, number);
+    return bin;
+}
 
 inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage = {}) {
     constexpr std::uint32_t kTextStart = 0x800;
@@ -246,10 +299,14 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         Append32(table, textEnd);
         Append32(table, page);
         binLength = 12;
+    } else if (spec.paragraphRuns && !spec.eightBit) {
+        const Bytes bin = AppendParagraphPages(word, text, kTextStart, textEnd);
+        binAt = static_cast<std::uint32_t>(table.size());
+        table.insert(table.end(), bin.begin(), bin.end());
+        binLength = static_cast<std::uint32_t>(bin.size());
     }
     if (word.size() < spec.minimumWordDocumentSize)
         word.resize(spec.minimumWordDocumentSize, 0);
-    word.resize(std::max<std::size_t>(word.size(), 0));
     if (spec.minimumWordDocumentSize < 4096)
         word.resize(spec.minimumWordDocumentSize);
 
