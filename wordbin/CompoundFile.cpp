@@ -216,7 +216,6 @@ bool CompoundFile::Open() {
             }
         }
     }
-    const Entry rootEntry = entries.empty() ? Entry{} : entries[root];
     entries.clear();
     if (!taken[0]) {
         Report(Status::StepFails, spreadsheet ? "Sorry, but this is an Excel spreadsheet"
@@ -225,7 +224,6 @@ bool CompoundFile::Open() {
     }
 
     m_smallBlockList = FollowBigChain(smallStreamStart, blockCount);
-    (void)rootEntry;
 
     if (m_streams.wordDocument.size < kSmallStreamThreshold) {
         Report(Status::StepFails, "I'm afraid the text stream of this file is too small to handle.");

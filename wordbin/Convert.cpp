@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <stdexcept>
 
 namespace tessarel::wordbin {
 namespace {
@@ -26,6 +27,13 @@ void ConvertInto(const std::string& sourcePath, Document& document, const Conver
     TextWalk(document, settings, output).Run();
 }
 
+void ReportAllocationFailure() {
+    try {
+        Report(Status::Fatal, "Memory allocation failed, unable to continue");
+    } catch (const ConversionAbandoned&) {
+    }
+}
+
 } // namespace
 
 int Convert(const std::string& sourcePath, const std::string& targetPath) {
@@ -41,10 +49,9 @@ int Convert(const std::string& sourcePath, const std::string& targetPath) {
     } catch (const ConversionAbandoned&) {
         // Fatal: the text written so far is all the document yields.
     } catch (const std::bad_alloc&) {
-        try {
-            Report(Status::Fatal, "Memory allocation failed, unable to continue");
-        } catch (const ConversionAbandoned&) {
-        }
+        ReportAllocationFailure();
+    } catch (const std::length_error&) {
+        ReportAllocationFailure();
     }
     if (!output.empty())
         std::fwrite(output.data(), 1, output.size(), target.get());

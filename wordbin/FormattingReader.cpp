@@ -41,9 +41,9 @@ public:
           m_layout(LayoutFor(document.version)), m_places(PlacesFor(document.version)) {}
 
     void ReadAll() {
-        m_styles.Read(Table(m_places.styleSheet, 4), m_layout == ModifierLayout::Word2 ? ModifierLayout::Word6 : m_layout);
-        if (m_layout == ModifierLayout::Word2)
-            m_styles = StyleSheet{}; // the Word 1/2 style sheet has a layout of its own
+        // The Word 1/2 style sheet has a layout of its own; those paragraphs start from the defaults.
+        if (m_layout != ModifierLayout::Word2)
+            m_styles.Read(Table(m_places.styleSheet, 4), m_layout);
         ReadParagraphRuns();
         ReadSections();
         ReadNoteReferences(m_places.footnotes, m_document.formatting.footnoteReferences);
@@ -90,7 +90,6 @@ private:
 
     void ReadParagraphRuns() {
         std::set<std::uint32_t> seen;
-        RowMarks openRow;
         bool rowOpen = false;
         std::uint32_t rowFirst = 0;
         for (std::uint32_t page : PageNumbers()) {
@@ -111,7 +110,6 @@ private:
                 const std::size_t wordOffset = bytes[4 * (runs + 1) + entrySize * i];
                 RowMarks marks;
                 run.record = ParagraphFrom(bytes, wordOffset * 2, marks);
-                run.record.font = run.record.font;
                 CorrectParagraph(run.record);
                 if (run.end > run.start)
                     m_document.formatting.runs.push_back(run);
@@ -135,7 +133,6 @@ private:
                 }
             }
         }
-        (void)openRow;
     }
 
     // The paragraph properties at `at` in a formatting page; the defaults when there are none.

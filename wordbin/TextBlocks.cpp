@@ -67,19 +67,6 @@ void TextBlocks::DiscardBlankList(TextList list, const SourceFile& file) {
     m_lists[list].clear();
 }
 
-bool TextBlocks::CpOfStreamOffset(std::uint32_t streamOffset, std::uint32_t& cp) const {
-    for (const auto& blocks : m_lists) {
-        for (const TextBlock& block : blocks) {
-            if (streamOffset >= block.streamOffset && streamOffset - block.streamOffset < block.length) {
-                const std::uint32_t into = streamOffset - block.streamOffset;
-                cp = block.cp + (block.wide ? into / 2 : into);
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 bool CharacterReader::NextBlock(RawCharacter& character) {
     while (m_next < m_blocks.size()) {
         const TextBlock& block = m_blocks[m_next++];

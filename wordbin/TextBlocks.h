@@ -56,8 +56,6 @@ public:
     void DiscardBlankList(TextList list, const SourceFile& file);
 
     const std::vector<TextBlock>& List(TextList list) const { return m_lists[list]; }
-    // The character position of a stream offset, searched in every list.
-    bool CpOfStreamOffset(std::uint32_t streamOffset, std::uint32_t& cp) const;
 
 private:
     std::vector<TextBlock> m_all;

@@ -152,5 +152,38 @@ TEST(ContainerTest, LongCellTextWrapsAtSpaces) {
         << outcome.text;
 }
 
+TEST(ContainerTest, StatusBitNineChoosesTable1) {
+    Word97Spec spec = Plain(u"from the right table\r");
+    spec.decoyTable0 = true;
+    EXPECT_EQ(Convert97(BuildWord97(spec)).text, "\nfrom the right table");
+}
+
+TEST(ContainerTest, WordSixTextInOrderOfItsPieces) {
+    const struct {
+        bool fastSaved;
+    } cases[] = {{false}, {true}};
+    for (const auto& c : cases) {
+        const Outcome outcome = Convert97(BuildWord6("first half\x92s, second \xE9 half\r", c.fastSaved));
+        EXPECT_EQ(outcome.text, "\nfirst half’s, second é half") << c.fastSaved;
+    }
+}
+
+TEST(ContainerTest, WordTwoFiles) {
+    EXPECT_EQ(Convert97(BuildWord2("Word two text\r")).text, "\nWord two text");
+    const Outcome fastSaved = Convert97(BuildWord2("lost\r", 0x0004));
+    EXPECT_EQ(fastSaved.text, "");
+    EXPECT_NE(fastSaved.messages.find("Word2: fast saved documents are not supported yet"), std::string::npos);
+    const Outcome encrypted = Convert97(BuildWord2("lost\r", 0x0100));
+    EXPECT_NE(encrypted.messages.find("Encrypted documents are not supported"), std::string::npos);
+}
+
+TEST(ContainerTest, RtfUnderADocNameGetsItsMessage) {
+    const std::string rtf = "{\\rtf1\\ansi text}";
+    const Outcome outcome = Convert97(Bytes(rtf.begin(), rtf.end()));
+    EXPECT_EQ(outcome.text, "");
+    EXPECT_NE(outcome.messages.find("is not a Word Document. It is probably a Rich Text Format file"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace tessarel::wordbin::testing

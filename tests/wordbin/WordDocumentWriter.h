@@ -186,6 +186,7 @@ struct Word97Spec {
     std::uint32_t minimumWordDocumentSize = 4096;
     bool eightBit = false;  // one 8-bit piece (file position with bit 30)
     bool paragraphRuns = false; // without a row: one formatting run a paragraph, 6 points after
+    bool decoyTable0 = false;   // also a "0Table" whose piece table can't be read
 };
 
 // Formatting pages with one run per paragraph of `text` (16-bit, starting at `textStart`), appended
@@ -324,8 +325,60 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
 
     CompoundFileWriter writer;
     writer.Add("WordDocument", word);
+    if (spec.decoyTable0)
+        writer.Add("0Table", Bytes(64, 0x7E));
     writer.Add("1Table", table);
     return writer.Build(damage);
+}
+
+// A Word 6 document of 8-bit text. Fast-saved: the text is stored as two pieces in reverse order,
+// the second half first.
+inline Bytes BuildWord6(const std::string& text, bool fastSaved) {
+    constexpr std::uint32_t kTextStart = 0x300;
+    Bytes word(kTextStart, 0);
+    const std::size_t half = text.size() / 2;
+    const std::string stored = fastSaved ? text.substr(half) + text.substr(0, half) : text;
+    word.insert(word.end(), stored.begin(), stored.end());
+    word.resize(std::max<std::size_t>(word.size(), 0x800), 0);
+    std::uint32_t clxAt = 0, clxLength = 0;
+    if (fastSaved) {
+        clxAt = static_cast<std::uint32_t>(word.size());
+        Bytes clx = {2};
+        Append32(clx, 4 + 2 * 12);
+        Append32(clx, 0);
+        Append32(clx, static_cast<std::uint32_t>(half));
+        Append32(clx, static_cast<std::uint32_t>(text.size()));
+        for (std::uint32_t fc : {kTextStart + static_cast<std::uint32_t>(text.size() - half), kTextStart}) {
+            Append16(clx, 0);
+            Append32(clx, fc);
+            Append16(clx, 0);
+        }
+        word.insert(word.end(), clx.begin(), clx.end());
+        clxLength = static_cast<std::uint32_t>(clx.size());
+    }
+    word.resize(std::max<std::size_t>(word.size(), 4096), 0);
+    Put16(word, 0x00, 0xA5DC);
+    Put16(word, 0x02, 101);
+    Put16(word, 0x0A, fastSaved ? 0x0004 : 0);
+    Put32(word, 0x18, kTextStart);
+    Put32(word, 0x34, static_cast<std::uint32_t>(text.size()));
+    Put32(word, 0x160, clxAt);
+    Put32(word, 0x164, clxLength);
+    CompoundFileWriter writer;
+    writer.Add("WordDocument", word);
+    return writer.Build();
+}
+
+// A Word for Windows 2 file: the 384-byte header, then 8-bit text.
+inline Bytes BuildWord2(const std::string& text, std::uint16_t status = 0) {
+    Bytes file(0x180, 0);
+    const std::uint8_t signature[4] = {0xDB, 0xA5, 0x2D, 0x00};
+    std::copy(std::begin(signature), std::end(signature), file.begin());
+    Put16(file, 0x0A, status);
+    Put32(file, 0x18, 0x180);
+    Put32(file, 0x34, static_cast<std::uint32_t>(text.size()));
+    file.insert(file.end(), text.begin(), text.end());
+    return file;
 }
 
 } // namespace tessarel::wordbin::testing
