@@ -4,6 +4,7 @@
 #include "wordbin/PropertyModifiers.h"
 #include "wordbin/Report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -17,6 +18,8 @@ constexpr unsigned kBlankSpacing = 6000;  // 6 points of spacing make an empty l
 constexpr std::size_t kMaxNumberText = 95;
 constexpr std::size_t kMaxCells = 31;
 constexpr std::size_t kSeparatorLength = 23;
+constexpr std::uint64_t kMinimumOutputLimit = 1 << 20;
+constexpr std::uint64_t kOutputPerSourceByte = 32;
 
 bool IsLineBreakKind(std::uint32_t value) {
     return value == control::kLineBreak || value == control::kParagraphEnd || value == control::kPageBreak ||
@@ -58,7 +61,10 @@ ConversionSettings CurrentSettings() {
 
 TextWalk::TextWalk(const Document& document, const ConversionSettings& settings, std::string& output)
     : m_document(document), m_settings(settings), m_output(output),
-      m_section(&document.formatting.FirstSection()) {}
+      m_outputLimit(std::max<std::uint64_t>(kMinimumOutputLimit, kOutputPerSourceByte * document.source.Size())),
+      m_section(&document.formatting.FirstSection()) {
+    m_output.reserve(document.source.Size());
+}
 
 std::string TextWalk::Roman(unsigned number, bool upper) {
     static constexpr std::pair<unsigned, const char*> kNumerals[] = {
@@ -409,6 +415,10 @@ void TextWalk::EndLine(bool writeEmpty) {
 }
 
 void TextWalk::WriteLine(const std::string& text) {
+    // Padded table cells can multiply a hostile document's size many times over; the text stops
+    // growing at a bound no real document reaches.
+    if (m_output.size() + text.size() + 1 > m_outputLimit)
+        return;
     m_output.push_back('\n');
     m_output += text;
 }

@@ -49,6 +49,7 @@ private:
     const Document& m_document;
     const ConversionSettings m_settings;
     std::string& m_output;
+    std::uint64_t m_outputLimit;
 
     std::string m_line;
     long long m_lineWidth = 0; // thousandths of a point

@@ -1,6 +1,7 @@
 // Compound files and Word 97 documents written by the test's own writer, intact and damaged.
 #include "tests/wordbin/ConvertHelpers.h"
 #include "tests/wordbin/WordDocumentWriter.h"
+#include "wordbin/CompoundFile.h"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +151,23 @@ TEST(ContainerTest, LongCellTextWrapsAtSpaces) {
     // "alpha beta" fills the column exactly, but the text goes on: the cut is after its last space.
     EXPECT_NE(outcome.text.find("|alpha     |z         |\n|beta gamma|          |"), std::string::npos)
         << outcome.text;
+}
+
+TEST(ContainerTest, SmallBlocksResolveThroughTheSmallBlockList) {
+    SourceFile source;
+    source.Assign(BuildWord97(Plain(u"small table stream\r")));
+    CompoundFile container(source);
+    ASSERT_TRUE(container.Open());
+    // The mini stream holds one run of eight small blocks: block 9 lies beyond it.
+    EXPECT_NE(container.BlockOffset(1, kSmallBlockSize), 0u);
+    EXPECT_EQ(container.BlockOffset(1, kSmallBlockSize) - container.BlockOffset(0, kSmallBlockSize), 64u);
+    EXPECT_EQ(container.BlockOffset(9, kSmallBlockSize), 0u);
+    EXPECT_EQ(container.BlockOffset(3, kBigBlockSize), 4u * 512);
+    // A range starting several blocks into a stream skips whole blocks.
+    std::uint8_t bytes[4];
+    ASSERT_TRUE(container.ReadBigStream(container.Streams().wordDocument, 0x800, 4, bytes));
+    EXPECT_EQ(bytes[0], 's');
+    EXPECT_EQ(bytes[2], 'm');
 }
 
 TEST(ContainerTest, StatusBitNineChoosesTable1) {
