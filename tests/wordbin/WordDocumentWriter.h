@@ -187,14 +187,19 @@ struct Word97Spec {
     bool eightBit = false;  // one 8-bit piece (file position with bit 30)
     bool paragraphRuns = false; // without a row: one formatting run a paragraph, 6 points after
     bool decoyTable0 = false;   // also a "0Table" whose piece table can't be read
+    std::vector<Bytes> paragraphProperties; // with paragraphRuns: style index and modifiers a paragraph
+    Bytes sectionModifiers;     // non-empty: one section over the text with these properties
 };
 
 // Formatting pages with one run per paragraph of `text` (16-bit, starting at `textStart`), appended
-// to `word`; returns the bin table.
+// to `word`; paragraph i gets properties[i] (style index and modifiers) or, beyond the list, style 0
+// with 6 points after. Returns the bin table.
 inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::uint32_t textStart,
-                                  std::uint32_t textEnd) {
-    constexpr int kRunsPerPage = 25;
-    constexpr std::size_t kPropertiesAt = 432;
+                                  std::uint32_t textEnd, const std::vector<Bytes>& properties) {
+    constexpr std::size_t kRunsPerPage = 8;
+    constexpr std::size_t kPropertiesAt = 144;
+    constexpr std::size_t kPropertiesRoom = 46;
+    const Bytes fallback = {0, 0, 0x14, 0xA4, 120, 0};
     std::vector<std::uint32_t> starts{textStart};
     for (std::size_t i = 0; i < text.size(); ++i)
         if (text[i] == u'\r' && i + 1 < text.size())
@@ -207,11 +212,14 @@ inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::
         Bytes page(512, 0);
         for (std::size_t i = 0; i <= runs; ++i)
             Put32(page, 4 * i, starts[first + i]);
-        for (std::size_t i = 0; i < runs; ++i)
-            page[4 * (runs + 1) + 13 * i] = kPropertiesAt / 2;
-        const Bytes properties = {0, 0, 0x14, 0xA4, 120, 0}; // style 0, 120 twips after
-        page[kPropertiesAt] = static_cast<std::uint8_t>(properties.size() / 2);
-        std::copy(properties.begin(), properties.end(), page.begin() + kPropertiesAt + 1);
+        for (std::size_t i = 0; i < runs; ++i) {
+            const std::size_t at = kPropertiesAt + kPropertiesRoom * i;
+            const Bytes& papx = first + i < properties.size() ? properties[first + i] : fallback;
+            page[4 * (runs + 1) + 13 * i] = static_cast<std::uint8_t>(at / 2);
+            page[at] = static_cast<std::uint8_t>((papx.size() + 1) / 2);
+            std::copy(papx.begin(), papx.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(papx.size(), kPropertiesRoom - 1)),
+                      page.begin() + static_cast<std::ptrdiff_t>(at + 1));
+        }
         page[511] = static_cast<std::uint8_t>(runs);
         pageFirst.push_back(starts[first]);
         pageNumbers.push_back(static_cast<std::uint32_t>(word.size() / 512));
@@ -301,10 +309,25 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         Append32(table, page);
         binLength = 12;
     } else if (spec.paragraphRuns && !spec.eightBit) {
-        const Bytes bin = AppendParagraphPages(word, text, kTextStart, textEnd);
+        const Bytes bin = AppendParagraphPages(word, text, kTextStart, textEnd, spec.paragraphProperties);
         binAt = static_cast<std::uint32_t>(table.size());
         table.insert(table.end(), bin.begin(), bin.end());
         binLength = static_cast<std::uint32_t>(bin.size());
+    }
+    std::uint32_t sectionsAt = 0, sectionsLength = 0;
+    if (!spec.sectionModifiers.empty()) {
+        const std::uint32_t sepx = static_cast<std::uint32_t>(word.size());
+        Append16(word, static_cast<std::uint32_t>(spec.sectionModifiers.size()));
+        word.insert(word.end(), spec.sectionModifiers.begin(), spec.sectionModifiers.end());
+        word.resize((word.size() + 511) / 512 * 512, 0);
+        sectionsAt = static_cast<std::uint32_t>(table.size());
+        Append32(table, 0);
+        Append32(table, static_cast<std::uint32_t>(text.size()));
+        Append16(table, 0);
+        Append32(table, sepx);
+        Append16(table, 0);
+        Append32(table, 0);
+        sectionsLength = 4 + 16;
     }
     if (word.size() < spec.minimumWordDocumentSize)
         word.resize(spec.minimumWordDocumentSize, 0);
@@ -316,6 +339,8 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
     Put16(word, 0x0A, 0x0200); // the table stream is "1Table"
     Put32(word, 0x18, kTextStart);
     Put32(word, 0x4C, static_cast<std::uint32_t>(text.size()));
+    Put32(word, 0xCA, sectionsAt);
+    Put32(word, 0xCE, sectionsLength);
     Put32(word, 0x102, binAt);
     Put32(word, 0x106, binLength);
     Put32(word, 0x1A2, clxAt);
