@@ -21,7 +21,9 @@ constexpr int kMaxDirectoryDepth = 25;
 constexpr std::uint8_t kStreamType = 2;
 constexpr std::uint8_t kRootType = 5;
 
-bool IsNone(std::uint32_t link) { return link == kEndOfChain || link == kNoEntry; }
+bool IsNone(std::uint32_t link) {
+    return link == kEndOfChain || link == kNoEntry;
+}
 
 std::uint64_t BigBlockOffset(std::uint32_t block) {
     return (static_cast<std::uint64_t>(block) + 1) * kBigBlockSize;
@@ -62,7 +64,8 @@ std::uint64_t CompoundFile::BlockOffset(std::uint32_t block, std::uint32_t block
     return BigBlockOffset(m_smallBlockList[run]) + (block % 8) * static_cast<std::uint64_t>(kSmallBlockSize);
 }
 
-bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot) {
+bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks,
+                             std::vector<std::uint32_t>& depot) {
     std::size_t filled = 0;
     std::uint8_t block[kBigBlockSize];
     for (std::uint32_t depotBlock : depotBlocks) {
@@ -201,7 +204,9 @@ bool CompoundFile::Open() {
         {"0Table", &m_streams.table0},
         {"1Table", &m_streams.table1},
         {"\x05SummaryInformation", &m_streams.summaryInformation},
-        {"\x05" "DocumentSummaryInformation", &m_streams.documentSummaryInformation},
+        {"\x05"
+         "DocumentSummaryInformation",
+         &m_streams.documentSummaryInformation},
     };
     std::vector<bool> taken(std::size(wanted), false);
     for (const Entry& entry : entries) {
@@ -242,7 +247,8 @@ const CompoundFile::Chain& CompoundFile::CachedChain(std::uint32_t start, bool s
     // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
     while (block != kEndOfChain && chain.size() < depot.size()) {
         if (block >= depot.size())
-            Report(Status::Fatal, small ? "The Small Block Depot is damaged" : "The Big Block Depot is damaged");
+            Report(Status::Fatal,
+                   small ? "The Small Block Depot is damaged" : "The Big Block Depot is damaged");
         chain.push_back(block);
         block = depot[block];
     }
@@ -295,7 +301,8 @@ std::vector<std::uint8_t> CompoundFile::StreamBytes(StreamLocation stream, std::
     return bytes;
 }
 
-bool CompoundFile::BigStreamFileOffset(StreamLocation stream, std::uint64_t offset, std::uint64_t& fileOffset) {
+bool CompoundFile::BigStreamFileOffset(StreamLocation stream, std::uint64_t offset,
+                                       std::uint64_t& fileOffset) {
     const Chain& chain = CachedChain(stream.start, false);
     const std::uint64_t index = offset / kBigBlockSize;
     if (index >= chain.size())

@@ -16,8 +16,9 @@ void Formatting::Finish() {
 }
 
 const ParagraphRun* Formatting::RunAt(std::uint32_t streamOffset) const {
-    auto after = std::upper_bound(runs.begin(), runs.end(), streamOffset,
-                                  [](std::uint32_t value, const ParagraphRun& run) { return value < run.start; });
+    auto after =
+        std::upper_bound(runs.begin(), runs.end(), streamOffset,
+                         [](std::uint32_t value, const ParagraphRun& run) { return value < run.start; });
     if (after == runs.begin())
         return nullptr;
     const ParagraphRun& run = *(after - 1);
@@ -25,15 +26,17 @@ const ParagraphRun* Formatting::RunAt(std::uint32_t streamOffset) const {
 }
 
 const RowRecord* Formatting::RowStartingAt(std::uint32_t streamOffset) const {
-    auto found = std::lower_bound(rows.begin(), rows.end(), streamOffset,
-                                  [](const RowRecord& row, std::uint32_t value) { return row.first < value; });
+    auto found =
+        std::lower_bound(rows.begin(), rows.end(), streamOffset,
+                         [](const RowRecord& row, std::uint32_t value) { return row.first < value; });
     return found != rows.end() && found->first == streamOffset ? &*found : nullptr;
 }
 
 const SectionRecord* Formatting::SectionStartingAt(std::uint32_t cp) const {
     for (std::uint32_t at : {cp, cp + 1}) {
-        auto found = std::lower_bound(sections.begin(), sections.end(), at,
-                                      [](const SectionRecord& s, std::uint32_t value) { return s.cp < value; });
+        auto found =
+            std::lower_bound(sections.begin(), sections.end(), at,
+                             [](const SectionRecord& s, std::uint32_t value) { return s.cp < value; });
         if (found != sections.end() && found->cp == at)
             return &*found;
     }

@@ -77,9 +77,9 @@ struct RowRecord {
 
 class Formatting {
 public:
-    std::vector<ParagraphRun> runs;         // ascending start
-    std::vector<RowRecord> rows;            // ascending first
-    std::vector<SectionRecord> sections;    // ascending cp
+    std::vector<ParagraphRun> runs;                // ascending start
+    std::vector<RowRecord> rows;                   // ascending first
+    std::vector<SectionRecord> sections;           // ascending cp
     std::vector<std::uint32_t> footnoteReferences; // character positions, ascending
     std::vector<std::uint32_t> endnoteReferences;
     std::uint32_t defaultTabWidth = 36000; // thousandths of a point

@@ -25,13 +25,28 @@ struct Places {
 
 Places PlacesFor(int version) {
     if (version >= 8)
-        return {{0xA2, 0xA6, false}, {0x102, 0x106, false}, {0xCA, 0xCE, false},
-                {0xAA, 0xAE, false}, {0x20A, 0x20E, false}, {0x192, 0x196, false}, true};
+        return {{0xA2, 0xA6, false},
+                {0x102, 0x106, false},
+                {0xCA, 0xCE, false},
+                {0xAA, 0xAE, false},
+                {0x20A, 0x20E, false},
+                {0x192, 0x196, false},
+                true};
     if (version >= 6)
-        return {{0x60, 0x64, false}, {0xC0, 0xC4, false}, {0x88, 0x8C, false},
-                {0x68, 0x6C, false}, {0x1D2, 0x1D6, false}, {0x150, 0x154, false}, true};
-    return {{0x5E, 0x62, true}, {0xA6, 0xAA, true}, {0x7C, 0x80, true},
-            {0x64, 0x68, true}, {0, 0, true}, {0x112, 0x116, true}, false};
+        return {{0x60, 0x64, false},
+                {0xC0, 0xC4, false},
+                {0x88, 0x8C, false},
+                {0x68, 0x6C, false},
+                {0x1D2, 0x1D6, false},
+                {0x150, 0x154, false},
+                true};
+    return {{0x5E, 0x62, true},
+            {0xA6, 0xAA, true},
+            {0x7C, 0x80, true},
+            {0x64, 0x68, true},
+            {0, 0, true},
+            {0x112, 0x116, true},
+            false};
 }
 
 class Reader {
@@ -56,7 +71,8 @@ public:
 private:
     std::vector<std::uint8_t> Table(const TablePlace& place, std::size_t minimum) {
         const std::uint32_t offset = Get32(m_header, place.offset);
-        const std::uint32_t length = place.shortLength ? Get16(m_header, place.length) : Get32(m_header, place.length);
+        const std::uint32_t length =
+            place.shortLength ? Get16(m_header, place.length) : Get32(m_header, place.length);
         if (length == 0 || length < minimum)
             return {};
         return m_tables(offset, length);
@@ -96,11 +112,14 @@ private:
             // A page listed twice would only repeat its runs.
             if (!seen.insert(page).second)
                 continue;
-            const std::vector<std::uint8_t> bytes = m_pages(static_cast<std::uint64_t>(page) * kPageSize, kPageSize);
+            const std::vector<std::uint8_t> bytes =
+                m_pages(static_cast<std::uint64_t>(page) * kPageSize, kPageSize);
             if (bytes.size() != kPageSize)
                 continue;
             const std::size_t runs = bytes[kPageSize - 1];
-            const std::size_t entrySize = m_layout == ModifierLayout::Word97 ? 13 : m_layout == ModifierLayout::Word6 ? 7 : 1;
+            const std::size_t entrySize = m_layout == ModifierLayout::Word97  ? 13
+                                          : m_layout == ModifierLayout::Word6 ? 7
+                                                                              : 1;
             if (4 * (runs + 1) + entrySize * runs > kPageSize - 1)
                 continue;
             for (std::size_t i = 0; i < runs; ++i) {

@@ -7,37 +7,68 @@ namespace tessarel::wordbin {
 namespace {
 
 enum class Effect {
-    None, Alignment, NumberingLevel, ListIndex, LeftIncrease, RightIndent, LeftIndent, FirstIndent,
-    SpaceBefore, SpaceAfter, OldListData, NumberFormat,
+    None,
+    Alignment,
+    NumberingLevel,
+    ListIndex,
+    LeftIncrease,
+    RightIndent,
+    LeftIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    OldListData,
+    NumberFormat,
 };
 
 Effect ParagraphEffect(ModifierLayout layout, std::uint16_t code) {
     if (layout == ModifierLayout::Word97) {
         switch (code) {
-        case 0x2403: return Effect::Alignment;
-        case 0x260A: return Effect::NumberingLevel;
-        case 0x460B: return Effect::ListIndex;
-        case 0x4610: return Effect::LeftIncrease;
-        case 0x840E: return Effect::RightIndent;
-        case 0x840F: return Effect::LeftIndent;
-        case 0x8411: return Effect::FirstIndent;
-        case 0xA413: return Effect::SpaceBefore;
-        case 0xA414: return Effect::SpaceAfter;
-        case 0xC63E: return Effect::OldListData;
-        default: return Effect::None;
+        case 0x2403:
+            return Effect::Alignment;
+        case 0x260A:
+            return Effect::NumberingLevel;
+        case 0x460B:
+            return Effect::ListIndex;
+        case 0x4610:
+            return Effect::LeftIncrease;
+        case 0x840E:
+            return Effect::RightIndent;
+        case 0x840F:
+            return Effect::LeftIndent;
+        case 0x8411:
+            return Effect::FirstIndent;
+        case 0xA413:
+            return Effect::SpaceBefore;
+        case 0xA414:
+            return Effect::SpaceAfter;
+        case 0xC63E:
+            return Effect::OldListData;
+        default:
+            return Effect::None;
         }
     }
     switch (code) {
-    case 5: return Effect::Alignment;
-    case 13: return Effect::NumberingLevel;
-    case 18: return Effect::LeftIncrease;
-    case 16: return Effect::RightIndent;
-    case 17: return Effect::LeftIndent;
-    case 19: return Effect::FirstIndent;
-    case 21: return Effect::SpaceBefore;
-    case 22: return Effect::SpaceAfter;
-    case 12: return layout == ModifierLayout::Word6 ? Effect::OldListData : Effect::NumberFormat;
-    default: return Effect::None;
+    case 5:
+        return Effect::Alignment;
+    case 13:
+        return Effect::NumberingLevel;
+    case 18:
+        return Effect::LeftIncrease;
+    case 16:
+        return Effect::RightIndent;
+    case 17:
+        return Effect::LeftIndent;
+    case 19:
+        return Effect::FirstIndent;
+    case 21:
+        return Effect::SpaceBefore;
+    case 22:
+        return Effect::SpaceAfter;
+    case 12:
+        return layout == ModifierLayout::Word6 ? Effect::OldListData : Effect::NumberFormat;
+    default:
+        return Effect::None;
     }
 }
 

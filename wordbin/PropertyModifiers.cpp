@@ -32,10 +32,10 @@ std::size_t Word6Size(std::span<const std::uint8_t> bytes) {
             return LongTabChangeSize(bytes, 4, 2);
         return Get8(bytes, 1) + 2u;
     }
-    if (In(code, {{2, 2}, {16, 19}, {21, 22}, {26, 28}, {30, 36}, {38, 43}, {45, 49}, {69, 69}, {72, 72},
-                  {80, 80}, {93, 93}, {96, 97}, {99, 99}, {101, 101}, {105, 107}, {109, 110}, {121, 124},
-                  {140, 141}, {144, 145}, {148, 149}, {154, 157}, {160, 161}, {164, 171}, {182, 184},
-                  {189, 189}, {195, 195}, {197, 198}}))
+    if (In(code, {{2, 2},     {16, 19},   {21, 22},   {26, 28},   {30, 36},   {38, 43},   {45, 49},
+                  {69, 69},   {72, 72},   {80, 80},   {93, 93},   {96, 97},   {99, 99},   {101, 101},
+                  {105, 107}, {109, 110}, {121, 124}, {140, 141}, {144, 145}, {148, 149}, {154, 157},
+                  {160, 161}, {164, 171}, {182, 184}, {189, 189}, {195, 195}, {197, 198}}))
         return 3;
     if (In(code, {{73, 73}, {95, 95}, {136, 137}}))
         return 4;
@@ -57,9 +57,25 @@ std::size_t Word2Size(std::span<const std::uint8_t> bytes) {
             return LongTabChangeSize(bytes, 4, 2);
         return Get8(bytes, 1) + 2u;
     }
-    if (In(code, {{16, 19}, {21, 22}, {26, 28}, {30, 36}, {38, 43}, {45, 49}, {68, 68}, {71, 72}, {82, 83},
-                  {96, 99}, {115, 116}, {119, 120}, {123, 124}, {129, 132}, {135, 136}, {139, 148},
-                  {153, 153}, {159, 159}, {161, 162}}))
+    if (In(code, {{16, 19},
+                  {21, 22},
+                  {26, 28},
+                  {30, 36},
+                  {38, 43},
+                  {45, 49},
+                  {68, 68},
+                  {71, 72},
+                  {82, 83},
+                  {96, 99},
+                  {115, 116},
+                  {119, 120},
+                  {123, 124},
+                  {129, 132},
+                  {135, 136},
+                  {139, 148},
+                  {153, 153},
+                  {159, 159},
+                  {161, 162}}))
         return 3;
     if (code == 70)
         return 4;
@@ -85,11 +101,19 @@ std::size_t Word97Size(std::span<const std::uint8_t> bytes) {
     if (code == kChangeTabs97 && Get8(bytes, 2) == 255)
         return LongTabChangeSize(bytes, 5, 3);
     switch (code >> 13) {
-    case 0: case 1: return 3;
-    case 2: case 4: case 5: return 4;
-    case 3: return 6;
-    case 7: return 5;
-    default: return 3u + Get8(bytes, 2); // 6: variable, the length byte counted
+    case 0:
+    case 1:
+        return 3;
+    case 2:
+    case 4:
+    case 5:
+        return 4;
+    case 3:
+        return 6;
+    case 7:
+        return 5;
+    default:
+        return 3u + Get8(bytes, 2); // 6: variable, the length byte counted
     }
 }
 
@@ -107,9 +131,12 @@ std::size_t ModifierSize(ModifierLayout layout, std::span<const std::uint8_t> by
     if (bytes.empty())
         return 0;
     switch (layout) {
-    case ModifierLayout::Word97: return Word97Size(bytes);
-    case ModifierLayout::Word6: return Word6Size(bytes);
-    case ModifierLayout::Word2: return Word2Size(bytes);
+    case ModifierLayout::Word97:
+        return Word97Size(bytes);
+    case ModifierLayout::Word6:
+        return Word6Size(bytes);
+    case ModifierLayout::Word2:
+        return Word2Size(bytes);
     }
     return 0;
 }
@@ -122,8 +149,9 @@ bool ModifierGroupEndsRow(const std::vector<std::uint8_t>& group, int wordVersio
     ForEachModifier(layout, group, [&](const Modifier& modifier) {
         if (modifier.code == rowEnd && !modifier.operand.empty() && modifier.operand[0] != 0)
             ends = true;
-        if (layout == ModifierLayout::Word97 ? modifier.code == kDefineTable97
-                                             : (modifier.code == 190 || modifier.code == 152 || modifier.code == 154))
+        if (layout == ModifierLayout::Word97
+                ? modifier.code == kDefineTable97
+                : (modifier.code == 190 || modifier.code == 152 || modifier.code == 154))
             defines = true;
     });
     return ends && defines;

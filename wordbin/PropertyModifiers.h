@@ -31,7 +31,8 @@ void ForEachModifier(ModifierLayout layout, std::span<const std::uint8_t> group,
         if (size < codeSize || size > group.size() - at)
             return;
         Modifier modifier;
-        modifier.code = codeSize == 2 ? static_cast<std::uint16_t>(group[at] | group[at + 1] << 8) : group[at];
+        modifier.code =
+            codeSize == 2 ? static_cast<std::uint16_t>(group[at] | group[at + 1] << 8) : group[at];
         modifier.operand = group.subspan(at + codeSize, size - codeSize);
         visit(modifier);
         at += size;

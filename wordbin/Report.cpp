@@ -9,7 +9,9 @@ namespace {
 std::FILE* g_reportStream = nullptr;
 }
 
-void SetReportStream(std::FILE* stream) { g_reportStream = stream; }
+void SetReportStream(std::FILE* stream) {
+    g_reportStream = stream;
+}
 
 void Report(Status status, const char* format, ...) {
     std::FILE* stream = g_reportStream ? g_reportStream : stderr;

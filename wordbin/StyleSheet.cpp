@@ -21,7 +21,9 @@ struct StyleEntry {
     std::span<const std::uint8_t> characterModifiers;
 };
 
-std::size_t Even(std::size_t at) { return at + (at & 1); }
+std::size_t Even(std::size_t at) {
+    return at + (at & 1);
+}
 
 // A property group: a 16-bit length, then its bytes; empty when it leaves the entry.
 std::span<const std::uint8_t> Group(std::span<const std::uint8_t> entry, std::size_t at, std::size_t& next) {

@@ -33,13 +33,21 @@ VersionInfo VersionOf(std::span<const std::uint8_t> header) {
     if (nFib >= 0x1000)
         nFib = static_cast<std::uint16_t>(nFib >> 8 | nFib << 8);
     switch (nFib) {
-    case 0: return {0, false};
-    case 28: return {4, true};
-    case 33: return {1, false};
-    case 35: return {5, true};
-    case 45: return {2, false};
-    case 101: case 102: return {6, false};
-    case 103: case 104: {
+    case 0:
+        return {0, false};
+    case 28:
+        return {4, true};
+    case 33:
+        return {1, false};
+    case 35:
+        return {5, true};
+    case 45:
+        return {2, false};
+    case 101:
+    case 102:
+        return {6, false};
+    case 103:
+    case 104: {
         const std::uint16_t characterSet = Get16(header, 0x14);
         if (characterSet == 0)
             return {7, false};
@@ -79,7 +87,8 @@ bool AddStreamRange(Document& document, CompoundFile& container, std::uint32_t o
         if (!container.BigStreamFileOffset(stream, streamOffset, fileOffset))
             return true; // the chain ends: the text stops there
         const std::uint32_t within = static_cast<std::uint32_t>(streamOffset % kBigBlockSize);
-        const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBigBlockSize - within, count));
+        const std::uint32_t take =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(kBigBlockSize - within, count));
         TextBlock block;
         block.fileOffset = fileOffset;
         block.streamOffset = static_cast<std::uint32_t>(streamOffset);
@@ -177,7 +186,8 @@ bool LocateWord12(Document& document) {
     document.fcMin = Get32(header, 0x18);
     ReadCounts(document, 0x34, 5);
     // The text can't run beyond the file.
-    const std::uint64_t available = document.fcMin < document.source.Size() ? document.source.Size() - document.fcMin : 0;
+    const std::uint64_t available =
+        document.fcMin < document.source.Size() ? document.source.Size() - document.fcMin : 0;
     const std::uint64_t length = std::min<std::uint64_t>(CountSum(document), available);
     if (length > 0) {
         TextBlock block;
@@ -240,15 +250,15 @@ bool LocateInContainer(Document& document, CompoundFile& container) {
         if (!AddStreamRange(document, container, document.fcMin, bytes, 0, document.farEast, 0))
             return false;
     } else if (document.version < 8) {
-        const std::vector<std::uint8_t> clx = container.StreamBytes(wordStream, Get32(header, 0x160),
-                                                                     Get32(header, 0x164));
+        const std::vector<std::uint8_t> clx =
+            container.StreamBytes(wordStream, Get32(header, 0x160), Get32(header, 0x164));
         if (!ReadPieceTable(document, container, clx))
             return false;
     } else {
         if (tableStream.size == 0)
             return false;
-        const std::vector<std::uint8_t> clx = container.StreamBytes(tableStream, Get32(header, 0x1A2),
-                                                                     Get32(header, 0x1A6));
+        const std::vector<std::uint8_t> clx =
+            container.StreamBytes(tableStream, Get32(header, 0x1A2), Get32(header, 0x1A6));
         if (!ReadPieceTable(document, container, clx))
             return false;
     }
@@ -277,14 +287,17 @@ DocumentKind Classify(const SourceFile& file, const std::string& path) {
     if (size >= kWord2HeaderSize &&
         (StartsWith(file, {0x9B, 0xA5, 0x21, 0x00}) || StartsWith(file, {0xDB, 0xA5, 0x2D, 0x00})))
         return DocumentKind::WordForWindows12;
-    if (StartsWith(file, {0xFE, 0x37, 0x00, 0x1C, 0x00, 0x00}) || StartsWith(file, {0xFE, 0x37, 0x00, 0x23, 0x00, 0x00}))
+    if (StartsWith(file, {0xFE, 0x37, 0x00, 0x1C, 0x00, 0x00}) ||
+        StartsWith(file, {0xFE, 0x37, 0x00, 0x23, 0x00, 0x00}))
         return DocumentKind::Macintosh45;
     if (CompoundFile::Recognise(file))
         return DocumentKind::Word6OrLater;
     if (StartsWith(file, {0x7B, 0x5C, 0x72, 0x74, 0x66, 0x31}))
-        Report(Status::StepFails, "%s is not a Word Document. It is probably a Rich Text Format file", path.c_str());
+        Report(Status::StepFails, "%s is not a Word Document. It is probably a Rich Text Format file",
+               path.c_str());
     else if (StartsWith(file, {0xFF, 0x57, 0x50, 0x43}))
-        Report(Status::StepFails, "%s is not a Word Document. It is probably a Word Perfect file", path.c_str());
+        Report(Status::StepFails, "%s is not a Word Document. It is probably a Word Perfect file",
+               path.c_str());
     else
         Report(Status::StepFails, "%s is not a Word Document.", path.c_str());
     return DocumentKind::Unknown;

@@ -1,8 +1,10 @@
 #include "wordbin/TextWalk.h"
 
 #include "wordbin/CharTranslation.h"
+#include "wordbin/NumberFormats.h"
 #include "wordbin/PropertyModifiers.h"
 #include "wordbin/Report.h"
+#include "wordbin/TableRows.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,10 +15,9 @@
 namespace tessarel::wordbin {
 namespace {
 
-constexpr long long kColumnWidth = 6400;  // thousandths of a point per display column
-constexpr unsigned kBlankSpacing = 6000;  // 6 points of spacing make an empty line
+constexpr long long kColumnWidth = 6400; // thousandths of a point per display column
+constexpr unsigned kBlankSpacing = 6000; // 6 points of spacing make an empty line
 constexpr std::size_t kMaxNumberText = 95;
-constexpr std::size_t kMaxCells = 31;
 constexpr std::size_t kSeparatorLength = 23;
 constexpr std::uint64_t kMinimumOutputLimit = 1 << 20;
 constexpr std::uint64_t kOutputPerSourceByte = 32;
@@ -28,20 +29,6 @@ bool IsLineBreakKind(std::uint32_t value) {
 
 bool HasNonSpace(std::string_view text) {
     return text.find_first_not_of(' ') != std::string_view::npos;
-}
-
-// One display character of a UTF-8 text: its bytes and columns.
-struct Glyph {
-    std::size_t length;
-    int columns;
-};
-
-Glyph GlyphAt(std::string_view text, std::size_t at) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (at + length > text.size())
-        length = text.size() - at;
-    return {length, DisplayWidth(text.substr(at, length))};
 }
 
 } // namespace
@@ -61,73 +48,10 @@ ConversionSettings CurrentSettings() {
 
 TextWalk::TextWalk(const Document& document, const ConversionSettings& settings, std::string& output)
     : m_document(document), m_settings(settings), m_output(output),
-      m_outputLimit(std::max<std::uint64_t>(kMinimumOutputLimit, kOutputPerSourceByte * document.source.Size())),
+      m_outputLimit(
+          std::max<std::uint64_t>(kMinimumOutputLimit, kOutputPerSourceByte * document.source.Size())),
       m_section(&document.formatting.FirstSection()) {
     m_output.reserve(document.source.Size());
-}
-
-std::string TextWalk::Roman(unsigned number, bool upper) {
-    static constexpr std::pair<unsigned, const char*> kNumerals[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},   {4, "iv"},  {1, "i"}};
-    number %= 4000;
-    std::string text;
-    for (const auto& [value, numeral] : kNumerals) {
-        while (number >= value) {
-            text += numeral;
-            number -= value;
-        }
-    }
-    if (upper)
-        for (char& c : text)
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-std::string TextWalk::Letters(unsigned number, bool upper) {
-    // A..Z, then the two-letter AA..ZZ from 27, then AAA..ZZZ from 703.
-    if (number == 0 || number > 18278)
-        return {};
-    unsigned repeat = 1;
-    unsigned index = number - 1;
-    if (number > 702) {
-        repeat = 3;
-        index = number - 703;
-    } else if (number > 26) {
-        repeat = 2;
-        index = number - 27;
-    }
-    std::string text;
-    if (repeat == 1) {
-        text.push_back(static_cast<char>('a' + index));
-    } else if (repeat == 2) {
-        text.push_back(static_cast<char>('a' + index / 26));
-        text.push_back(static_cast<char>('a' + index % 26));
-    } else {
-        text.push_back(static_cast<char>('a' + index / 676));
-        text.push_back(static_cast<char>('a' + index / 26 % 26));
-        text.push_back(static_cast<char>('a' + index % 26));
-    }
-    if (upper)
-        for (char& c : text)
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-std::string TextWalk::FormatNumber(unsigned number, std::uint8_t format) {
-    char digits[16];
-    switch (format) {
-    case 1: return Roman(number, true);
-    case 2: return Roman(number, false);
-    case 3: return Letters(number, true);
-    case 4: return Letters(number, false);
-    case 22:
-        std::snprintf(digits, sizeof digits, "%02u", number);
-        return digits;
-    default:
-        std::snprintf(digits, sizeof digits, "%u", number);
-        return digits;
-    }
 }
 
 void TextWalk::Run() {
@@ -396,7 +320,8 @@ void TextWalk::ExpandTab() {
         AppendText("\t");
         return;
     }
-    const long long tab = m_document.formatting.defaultTabWidth ? m_document.formatting.defaultTabWidth : 36000;
+    const long long tab =
+        m_document.formatting.defaultTabWidth ? m_document.formatting.defaultTabWidth : 36000;
     const long long target = (m_lineWidth / tab + 1) * tab;
     do {
         m_line.push_back(' ');
@@ -429,98 +354,13 @@ void TextWalk::WriteSeparator() {
 }
 
 void TextWalk::WriteRow() {
-    std::string text = m_rowText;
-    // Trailing marks: a cell mark or line end, then a line end, then a cell mark.
-    if (!text.empty() && (text.back() == '\x07' || text.back() == '\n'))
-        text.pop_back();
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    if (!text.empty() && text.back() == '\x07')
-        text.pop_back();
-
-    std::vector<std::string> cells(1);
-    for (char c : text) {
-        if (c == '\x07') {
-            if (cells.size() == kMaxCells)
-                break;
-            cells.emplace_back();
-        } else {
-            cells.back().push_back(c);
-        }
-    }
-    std::size_t count = cells.size();
-    while (count > 0 && m_row->widths[count - 1] == 0)
-        --count;
-    if (count != m_row->columns) {
+    std::vector<std::string> lines;
+    if (!LayOutRow(m_rowText, *m_row, m_settings.paragraphBreak, lines)) {
         Report(Status::StepFails, "Skipping an unmatched table row");
         return;
     }
-    cells.resize(count);
-
-    std::vector<int> widths(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const double scaled = m_row->widths[i] * 50.0 * (m_settings.paragraphBreak / 76.0);
-        int w = static_cast<int>((scaled + kColumnWidth / 2) / kColumnWidth);
-        widths[i] = w > 1 ? w - 1 : 1;
-    }
-    std::vector<std::string_view> rest(cells.begin(), cells.end());
-    auto anyLeft = [&rest] {
-        for (std::string_view r : rest)
-            if (!r.empty())
-                return true;
-        return false;
-    };
-    while (anyLeft()) {
-        std::string line = "|";
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string_view& remaining = rest[i];
-            const int w = widths[i];
-            int used = 0;
-            std::size_t at = 0;
-            std::size_t lastSpace = std::string_view::npos;
-            bool cut = false;
-            bool lineEnd = false;
-            while (at < remaining.size()) {
-                const Glyph glyph = GlyphAt(remaining, at);
-                if (remaining[at] == '\n') {
-                    at += 1;
-                    lineEnd = true;
-                    break;
-                }
-                // A character wider than the column still goes in, so every line makes progress.
-                if (used + glyph.columns > w && at > 0) {
-                    cut = true;
-                    break;
-                }
-                if (remaining[at] == ' ')
-                    lastSpace = at;
-                used += glyph.columns;
-                at += glyph.length;
-            }
-            std::size_t pieceEnd = at;
-            std::size_t restStart = at;
-            if (cut && lastSpace != std::string_view::npos) {
-                pieceEnd = lastSpace + 1;
-                restStart = lastSpace + 1;
-            }
-            std::string piece(remaining.substr(0, pieceEnd));
-            for (char& c : piece)
-                if (c == '\n')
-                    c = ' ';
-            remaining.remove_prefix(std::min(restStart, remaining.size()));
-            if (cut || !lineEnd)
-                while (!remaining.empty() && remaining.front() == ' ')
-                    remaining.remove_prefix(1);
-            int pieceWidth = DisplayWidth(piece);
-            while (pieceWidth < w) {
-                piece.push_back(' ');
-                ++pieceWidth;
-            }
-            line += piece;
-            line += '|';
-        }
+    for (const std::string& line : lines)
         WriteLine(line);
-    }
 }
 
 } // namespace tessarel::wordbin

@@ -25,11 +25,6 @@ public:
     // Main text, footnotes, endnotes, text boxes, header text boxes.
     void Run();
 
-    // Number texts of the heading counters, shared with the tests.
-    static std::string Roman(unsigned number, bool upper);
-    static std::string Letters(unsigned number, bool upper);
-    static std::string FormatNumber(unsigned number, std::uint8_t format);
-
 private:
     void WalkList(TextList list);
     void Handle(std::uint32_t value, const RawCharacter& character, TextList list);

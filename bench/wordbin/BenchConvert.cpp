@@ -16,7 +16,8 @@ namespace {
 std::u16string Paragraphs(std::size_t bytes) {
     const std::u16string sentence =
         u"The licence grants permission to copy, modify and distribute the work, provided that "
-        u"the notice \u201cas is\u201d is kept \u2013 caf\u00e9, \u0441\u0432\u043e\u0431\u043e\u0434\u0430. ";
+        u"the notice \u201cas is\u201d is kept \u2013 caf\u00e9, "
+        u"\u0441\u0432\u043e\u0431\u043e\u0434\u0430. ";
     std::u16string text;
     while (text.size() * 2 < bytes) {
         for (int i = 0; i < 4; ++i)
@@ -31,7 +32,8 @@ double TimeConvert(const std::string& source, const std::string& target, int rou
     for (int i = 0; i < rounds; ++i) {
         const auto start = std::chrono::steady_clock::now();
         Convert(source, target);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = seconds < best ? seconds : best;
     }
     std::ifstream in(target, std::ios::binary | std::ios::ate);

@@ -40,7 +40,8 @@ TEST(ContainerTest, EightBitPieceIsReadAtHalfItsPosition) {
 }
 
 TEST(ContainerTest, FieldInstructionsAreSkippedAndResultsKept) {
-    const Outcome outcome = Convert97(BuildWord97(Plain(u"page \x13 PAGE \\* MERGEFORMAT \x14" u"7\x15 of\r")));
+    const Outcome outcome = Convert97(BuildWord97(Plain(u"page \x13 PAGE \\* MERGEFORMAT \x14"
+                                                        u"7\x15 of\r")));
     EXPECT_EQ(outcome.text, "\npage 7 of");
 }
 
@@ -108,7 +109,8 @@ TEST(ContainerTest, ContainerSizeTest) {
         Bytes sized = file;
         sized.resize(c.size, 0);
         const Outcome outcome = Convert97(sized);
-        EXPECT_EQ(outcome.messages.find("is not a Word Document.") == std::string::npos, c.container) << c.size;
+        EXPECT_EQ(outcome.messages.find("is not a Word Document.") == std::string::npos, c.container)
+            << c.size;
     }
 }
 
@@ -177,9 +179,7 @@ TEST(ContainerTest, StatusBitNineChoosesTable1) {
 }
 
 TEST(ContainerTest, WordSixTextInOrderOfItsPieces) {
-    const struct {
-        bool fastSaved;
-    } cases[] = {{false}, {true}};
+    const struct { bool fastSaved; } cases[] = {{false}, {true}};
     for (const auto& c : cases) {
         const Outcome outcome = Convert97(BuildWord6("first half\x92s, second \xE9 half\r", c.fastSaved));
         EXPECT_EQ(outcome.text, "\nfirst half’s, second é half") << c.fastSaved;
@@ -190,7 +190,8 @@ TEST(ContainerTest, WordTwoFiles) {
     EXPECT_EQ(Convert97(BuildWord2("Word two text\r")).text, "\nWord two text");
     const Outcome fastSaved = Convert97(BuildWord2("lost\r", 0x0004));
     EXPECT_EQ(fastSaved.text, "");
-    EXPECT_NE(fastSaved.messages.find("Word2: fast saved documents are not supported yet"), std::string::npos);
+    EXPECT_NE(fastSaved.messages.find("Word2: fast saved documents are not supported yet"),
+              std::string::npos);
     const Outcome encrypted = Convert97(BuildWord2("lost\r", 0x0100));
     EXPECT_NE(encrypted.messages.find("Encrypted documents are not supported"), std::string::npos);
 }

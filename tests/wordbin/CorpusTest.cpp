@@ -57,8 +57,12 @@ void CheckProbes(const std::string& list) {
     std::printf("%s: %d of %zu probes pass\n", list.c_str(), passed, probes.size());
 }
 
-TEST(CorpusTest, BasicProbes) { CheckProbes("probes-basic.tsv"); }
-TEST(CorpusTest, SoundProbes) { CheckProbes("probes-sound.tsv"); }
+TEST(CorpusTest, BasicProbes) {
+    CheckProbes("probes-basic.tsv");
+}
+TEST(CorpusTest, SoundProbes) {
+    CheckProbes("probes-sound.tsv");
+}
 
 TEST(CorpusTest, DamagedFilesGiveNoText) {
     for (const char* path : {"broken/truncated-half.doc", "broken/random-bytes.doc", "broken/zero-bytes.doc",
@@ -69,7 +73,8 @@ TEST(CorpusTest, DamagedFilesGiveNoText) {
 // Every word of the office suite's own export appears in order, apart from what the reader
 // leaves out on purpose (headers and footers, text hidden by its paragraph style).
 TEST(CorpusTest, ExpectedWordsAppearInOrder) {
-    for (const char* path : {"doc97/simple.doc", "doc97/cyrillic.doc", "doc97/multipage.doc", "doc95/long95.doc"}) {
+    for (const char* path :
+         {"doc97/simple.doc", "doc97/cyrillic.doc", "doc97/multipage.doc", "doc95/long95.doc"}) {
         const std::string text = ConvertFile(kCorpus + path);
         std::istringstream expected(ReadWhole(kCorpus + path + std::string(".expected.txt")));
         std::string word;

@@ -13,15 +13,16 @@ TEST(TranslationTest, RawCharacters) {
         bool macintosh;
         std::uint32_t expected;
     } cases[] = {
-        {0xE9, 6, false, 0xE9},     {0xE9, 8, false, 0xE9},   {0x93, 6, false, 0x201C},
-        {0x93, 8, false, 0x201C},   {0x81, 6, false, '?'},    {0x8E, 6, true, 0xE9},
-        {0xF061, 8, false, 0x3B1},  {0xF0E0, 8, false, 0x22C4}, {30, 8, false, '-'},
-        {31, 8, false, 0},          {0x2027, 8, false, 0},    {0x2026, 8, false, 0x2026},
-        {13, 8, false, 13},         {7, 8, false, 7},         {0x13, 8, false, 0},
-        {0x7F, 8, false, 0},        {0x416, 8, false, 0x416}, {0xD83D, 8, false, 0xD83D},
+        {0xE9, 6, false, 0xE9},    {0xE9, 8, false, 0xE9},     {0x93, 6, false, 0x201C},
+        {0x93, 8, false, 0x201C},  {0x81, 6, false, '?'},      {0x8E, 6, true, 0xE9},
+        {0xF061, 8, false, 0x3B1}, {0xF0E0, 8, false, 0x22C4}, {30, 8, false, '-'},
+        {31, 8, false, 0},         {0x2027, 8, false, 0},      {0x2026, 8, false, 0x2026},
+        {13, 8, false, 13},        {7, 8, false, 7},           {0x13, 8, false, 0},
+        {0x7F, 8, false, 0},       {0x416, 8, false, 0x416},   {0xD83D, 8, false, 0xD83D},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Translate(c.raw, c.version, c.macintosh, NoteKind::Unknown), c.expected) << std::hex << c.raw;
+        EXPECT_EQ(Translate(c.raw, c.version, c.macintosh, NoteKind::Unknown), c.expected)
+            << std::hex << c.raw;
 }
 
 TEST(TranslationTest, NoteReferencesByKind) {
@@ -43,11 +44,11 @@ TEST(TranslationTest, Encode) {
 
 TEST(TranslationTest, DisplayWidth) {
     EXPECT_EQ(DisplayWidth("abc"), 3);
-    EXPECT_EQ(DisplayWidth("\xE4\xB8\xAD"), 2);       // CJK ideograph
-    EXPECT_EQ(DisplayWidth("e\xCC\x81"), 1);          // combining acute
-    EXPECT_EQ(DisplayWidth("\x01\x7F"), 0);           // controls add nothing
-    EXPECT_EQ(DisplayWidth("\xE3\x80\x8A"), 1);       // U+300A is narrow
-    EXPECT_EQ(DisplayWidth("\xE4"), 2); // missing continuation bits are zero: U+4000, wide
+    EXPECT_EQ(DisplayWidth("\xE4\xB8\xAD"), 2); // CJK ideograph
+    EXPECT_EQ(DisplayWidth("e\xCC\x81"), 1);    // combining acute
+    EXPECT_EQ(DisplayWidth("\x01\x7F"), 0);     // controls add nothing
+    EXPECT_EQ(DisplayWidth("\xE3\x80\x8A"), 1); // U+300A is narrow
+    EXPECT_EQ(DisplayWidth("\xE4"), 2);         // missing continuation bits are zero: U+4000, wide
 }
 
 TEST(TranslationTest, UpperCase) {

@@ -1,7 +1,7 @@
 // Heading number texts and the conversion of the footnote sample.
 #include "tests/wordbin/ConvertHelpers.h"
 #include "tests/wordbin/WordDocumentWriter.h"
-#include "wordbin/TextWalk.h"
+#include "wordbin/NumberFormats.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +14,13 @@ TEST(WalkTest, NumberFormats) {
         std::uint8_t format;
         const char* text;
     } cases[] = {
-        {4, 1, "IV"},      {1994, 2, "mcmxciv"}, {4000, 1, ""},    {4001, 1, "I"},  {1, 3, "A"},
-        {26, 4, "z"},      {27, 3, "AA"},        {28, 3, "AB"},    {702, 3, "ZZ"},  {703, 3, "AAA"},
-        {18278, 3, "ZZZ"}, {18279, 3, ""},       {7, 22, "07"},    {123, 22, "123"}, {5, 0, "5"},
-        {5, 9, "5"},
+        {4, 1, "IV"},   {1994, 2, "mcmxciv"}, {4000, 1, ""},     {4001, 1, "I"},
+        {1, 3, "A"},    {26, 4, "z"},         {27, 3, "AA"},     {28, 3, "AB"},
+        {702, 3, "ZZ"}, {703, 3, "AAA"},      {18278, 3, "ZZZ"}, {18279, 3, ""},
+        {7, 22, "07"},  {123, 22, "123"},     {5, 0, "5"},       {5, 9, "5"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TextWalk::FormatNumber(c.number, c.format), c.text) << c.number << " " << int(c.format);
+        EXPECT_EQ(FormatNumber(c.number, c.format), c.text) << c.number << " " << int(c.format);
 }
 
 TEST(WalkTest, FootnotesAreNumberedAndFollowTheSeparator) {
@@ -37,7 +37,7 @@ TEST(WalkTest, FootnotesAreNumberedAndFollowTheSeparator) {
     EXPECT_NE(text.find("\n[2]A second footnote", separator), std::string::npos);
     EXPECT_NE(text.find("\n-----------------------\n[i]The endnote"), std::string::npos);
     EXPECT_EQ(text.find("NUMPAGES"), std::string::npos);
-    EXPECT_EQ(text.find("marzipanoid"), std::string::npos); // hidden by its paragraph style
+    EXPECT_EQ(text.find("marzipanoid"), std::string::npos);   // hidden by its paragraph style
     EXPECT_NE(text.find("quillwortflux"), std::string::npos); // hidden by direct formatting: kept
 }
 
@@ -76,10 +76,10 @@ TEST(WalkTest, ParagraphSpacingMakesEmptyLines) {
         const char* text;
     } cases[] = {
         {{}, "\none\ntwo"},
-        {{0x14, 0xA4, 120, 0}, "\none\n\ntwo\n"},                // 6 points after
-        {{0x14, 0xA4, 100, 0}, "\none\ntwo"},                      // 5 points: none
-        {{0x13, 0xA4, 0xB8, 0x0B}, "\n\none\n\ntwo"},            // 3000 twips before count as 2160
-        {{0x13, 0xA4, 0x00, 0x80}, "\none\ntwo"},                  // top bit set: 0
+        {{0x14, 0xA4, 120, 0}, "\none\n\ntwo\n"},     // 6 points after
+        {{0x14, 0xA4, 100, 0}, "\none\ntwo"},         // 5 points: none
+        {{0x13, 0xA4, 0xB8, 0x0B}, "\n\none\n\ntwo"}, // 3000 twips before count as 2160
+        {{0x13, 0xA4, 0x00, 0x80}, "\none\ntwo"},     // top bit set: 0
     };
     for (const auto& c : cases) {
         const Bytes properties = Properties(0, c.modifiers);
@@ -90,8 +90,8 @@ TEST(WalkTest, ParagraphSpacingMakesEmptyLines) {
 TEST(WalkTest, HeadingsAreSetOffAndNumbered) {
     // Heading 1 without outline numbering, then two numbered heading 2 paragraphs.
     const std::string text =
-        ConvertParagraphs(u"Top\rFirst\rbody\rSecond\r",
-                          {Properties(1), Properties(2, {0x0A, 0x26, 2}), Properties(0), Properties(2, {0x0A, 0x26, 2})});
+        ConvertParagraphs(u"Top\rFirst\rbody\rSecond\r", {Properties(1), Properties(2, {0x0A, 0x26, 2}),
+                                                          Properties(0), Properties(2, {0x0A, 0x26, 2})});
     EXPECT_EQ(text, "\n\nTop\n\n\n1 First\n\nbody\n\n2 Second\n");
 }
 
@@ -105,7 +105,8 @@ TEST(WalkTest, SectionNumberFormatsAndPreviousLevels) {
     section.insert(section.end(), levels.begin(), levels.end());
     const Bytes heading1 = Properties(1, {0x0A, 0x26, 1});
     const Bytes heading2 = Properties(2, {0x0A, 0x26, 2});
-    const std::string text = ConvertParagraphs(u"A\rB\rC\rD\r", {heading1, heading2, heading2, heading1}, section);
+    const std::string text =
+        ConvertParagraphs(u"A\rB\rC\rD\r", {heading1, heading2, heading2, heading1}, section);
     EXPECT_EQ(text, "\n\nI A\n\n\nI.a B\n\n\nI.b C\n\n\nII D\n");
 }
 

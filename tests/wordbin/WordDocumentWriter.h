@@ -23,8 +23,12 @@ inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     Put16(b, at, v & 0xFFFF);
     Put16(b, at + 2, v >> 16);
 }
-inline void Append16(Bytes& b, std::uint32_t v) { Put16(b, b.size(), v); }
-inline void Append32(Bytes& b, std::uint32_t v) { Put32(b, b.size(), v); }
+inline void Append16(Bytes& b, std::uint32_t v) {
+    Put16(b, b.size(), v);
+}
+inline void Append32(Bytes& b, std::uint32_t v) {
+    Put32(b, b.size(), v);
+}
 
 constexpr std::uint32_t kEnd = 0xFFFFFFFE;
 constexpr std::uint32_t kFree = 0xFFFFFFFF;
@@ -36,8 +40,8 @@ struct StreamSpec {
 
 // Options that damage the container on purpose.
 struct ContainerDamage {
-    bool siblingLoop = false;            // the last stream's next sibling points back at the first
-    std::uint32_t wordDocumentNext = 0;  // when non-zero: the depot entry after its first block
+    bool siblingLoop = false;           // the last stream's next sibling points back at the first
+    std::uint32_t wordDocumentNext = 0; // when non-zero: the depot entry after its first block
 };
 
 class CompoundFileWriter {
@@ -63,7 +67,8 @@ public:
             mini.resize((first + blocks) * 64, 0);
         }
         const std::uint32_t directoryBlocks = static_cast<std::uint32_t>((m_streams.size() + 1 + 3) / 4);
-        const std::uint32_t smallDepotBlocks = static_cast<std::uint32_t>((smallDepot.size() * 4 + 511) / 512);
+        const std::uint32_t smallDepotBlocks =
+            static_cast<std::uint32_t>((smallDepot.size() * 4 + 511) / 512);
         const std::uint32_t miniBlocks = static_cast<std::uint32_t>((mini.size() + 511) / 512);
         std::uint32_t bigBlocks = 0;
         for (const StreamSpec& s : m_streams)
@@ -143,7 +148,8 @@ public:
 
         auto entry = [&](std::size_t index, const std::string& name, std::uint8_t type, std::uint32_t left,
                          std::uint32_t right, std::uint32_t child, std::uint32_t start, std::uint32_t size) {
-            const std::size_t at = blockAt(directoryStart + static_cast<std::uint32_t>(index / 4)) + (index % 4) * 128;
+            const std::size_t at =
+                blockAt(directoryStart + static_cast<std::uint32_t>(index / 4)) + (index % 4) * 128;
             for (std::size_t c = 0; c < name.size() && c < 31; ++c)
                 Put16(file, at + 2 * c, static_cast<std::uint8_t>(name[c]));
             Put16(file, at + 0x40, static_cast<std::uint32_t>((name.size() + 1) * 2));
@@ -180,15 +186,15 @@ struct RowSpec {
 
 // A Word 97 document of 16-bit text: paragraphs, then optionally one table row, then more text.
 struct Word97Spec {
-    std::u16string before;  // main text before the row; paragraphs end with u'\r'
-    RowSpec row;            // no cells: no table
+    std::u16string before; // main text before the row; paragraphs end with u'\r'
+    RowSpec row;           // no cells: no table
     std::u16string after;
     std::uint32_t minimumWordDocumentSize = 4096;
-    bool eightBit = false;  // one 8-bit piece (file position with bit 30)
-    bool paragraphRuns = false; // without a row: one formatting run a paragraph, 6 points after
-    bool decoyTable0 = false;   // also a "0Table" whose piece table can't be read
+    bool eightBit = false;                  // one 8-bit piece (file position with bit 30)
+    bool paragraphRuns = false;             // without a row: one formatting run a paragraph, 6 points after
+    bool decoyTable0 = false;               // also a "0Table" whose piece table can't be read
     std::vector<Bytes> paragraphProperties; // with paragraphRuns: style index and modifiers a paragraph
-    Bytes sectionModifiers;     // non-empty: one section over the text with these properties
+    Bytes sectionModifiers;                 // non-empty: one section over the text with these properties
 };
 
 // Formatting pages with one run per paragraph of `text` (16-bit, starting at `textStart`), appended
@@ -217,7 +223,9 @@ inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::
             const Bytes& papx = first + i < properties.size() ? properties[first + i] : fallback;
             page[4 * (runs + 1) + 13 * i] = static_cast<std::uint8_t>(at / 2);
             page[at] = static_cast<std::uint8_t>((papx.size() + 1) / 2);
-            std::copy(papx.begin(), papx.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(papx.size(), kPropertiesRoom - 1)),
+            std::copy(papx.begin(),
+                      papx.begin() + static_cast<std::ptrdiff_t>(
+                                         std::min<std::size_t>(papx.size(), kPropertiesRoom - 1)),
                       page.begin() + static_cast<std::ptrdiff_t>(at + 1));
         }
         page[511] = static_cast<std::uint8_t>(runs);
@@ -278,13 +286,14 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         // One formatting page: before the row, the cells, the row end mark, after the row.
         const std::uint32_t page = static_cast<std::uint32_t>(word.size() / 512);
         Bytes fkp(512, 0);
-        const std::uint32_t fcs[5] = {kTextStart, kTextStart + rowStart * width, kTextStart + rowEndMark * width,
-                                      kTextStart + (rowEndMark + 1) * width, textEnd};
+        const std::uint32_t fcs[5] = {kTextStart, kTextStart + rowStart * width,
+                                      kTextStart + rowEndMark * width, kTextStart + (rowEndMark + 1) * width,
+                                      textEnd};
         const int runs = 4;
         for (int i = 0; i <= runs; ++i)
             Put32(fkp, 4 * i, fcs[i]);
         fkp[511] = static_cast<std::uint8_t>(runs);
-        Bytes cells = {0, 0, 0x16, 0x24, 1};             // style 0, in table
+        Bytes cells = {0, 0, 0x16, 0x24, 1};              // style 0, in table
         Bytes end = {0, 0, 0x16, 0x24, 1, 0x17, 0x24, 1}; // in table, row end
         const int columns = spec.row.columns < 0 ? static_cast<int>(spec.row.cells.size()) : spec.row.columns;
         Bytes definition;
