@@ -53,7 +53,8 @@ class Reader {
 public:
     Reader(Document& document, const RangeReader& tables, const RangeReader& pages)
         : m_document(document), m_header(document.header), m_tables(tables), m_pages(pages),
-          m_layout(LayoutFor(document.version)), m_places(PlacesFor(document.version)) {}
+          m_layout(LayoutFor(document.version)), m_places(PlacesFor(document.version)),
+          m_sectionBudget(4 * document.source.Size() + (1 << 20)) {}
 
     void ReadAll() {
         // The Word 1/2 style sheet has a layout of its own; those paragraphs start from the defaults.
@@ -213,6 +214,10 @@ private:
         if (lengthBytes.empty())
             return;
         const std::size_t length = word2 ? lengthBytes[0] : Get16(lengthBytes, 0);
+        // Many sections naming long property groups must not read the file over and over.
+        if (length > m_sectionBudget)
+            return;
+        m_sectionBudget -= length;
         const std::vector<std::uint8_t> modifiers = m_pages(at + lengthBytes.size(), length);
         const std::uint16_t breakKind = m_layout == ModifierLayout::Word97 ? 0x3009 : word2 ? 117 : 142;
         const std::uint16_t outline = m_layout == ModifierLayout::Word97 ? 0xD202 : word2 ? 0 : 133;
@@ -255,6 +260,7 @@ private:
     ModifierLayout m_layout;
     Places m_places;
     StyleSheet m_styles;
+    std::uint64_t m_sectionBudget;
 };
 
 } // namespace

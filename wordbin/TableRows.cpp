@@ -27,7 +27,7 @@ Glyph GlyphAt(std::string_view text, std::size_t at) {
 
 } // namespace
 
-bool LayOutRow(const std::string& rowText, const RowRecord& row, int paragraphBreak,
+bool LayOutRow(const std::string& rowText, const RowRecord& row, int paragraphBreak, std::size_t byteLimit,
                std::vector<std::string>& lines) {
     std::string text = rowText;
     // Trailing marks: a cell mark or line end, then a line end, then a cell mark.
@@ -68,7 +68,8 @@ bool LayOutRow(const std::string& rowText, const RowRecord& row, int paragraphBr
                 return true;
         return false;
     };
-    while (anyLeft()) {
+    std::size_t bytes = 0;
+    while (anyLeft() && bytes <= byteLimit) {
         std::string line = "|";
         for (std::size_t i = 0; i < count; ++i) {
             std::string_view& remaining = rest[i];
@@ -117,6 +118,7 @@ bool LayOutRow(const std::string& rowText, const RowRecord& row, int paragraphBr
             line += piece;
             line += '|';
         }
+        bytes += line.size() + 1;
         lines.push_back(std::move(line));
     }
     return true;

@@ -323,10 +323,17 @@ void TextWalk::ExpandTab() {
     const long long tab =
         m_document.formatting.defaultTabWidth ? m_document.formatting.defaultTabWidth : 36000;
     const long long target = (m_lineWidth / tab + 1) * tab;
+    // A huge default tab stop repeated would otherwise grow one line without bound.
+    if (m_line.size() > RoomLeft())
+        return;
     do {
         m_line.push_back(' ');
         m_lineWidth += kColumnWidth;
     } while (m_lineWidth < target);
+}
+
+std::size_t TextWalk::RoomLeft() const {
+    return m_output.size() < m_outputLimit ? static_cast<std::size_t>(m_outputLimit - m_output.size()) : 0;
 }
 
 void TextWalk::EndLine(bool writeEmpty) {
@@ -355,7 +362,7 @@ void TextWalk::WriteSeparator() {
 
 void TextWalk::WriteRow() {
     std::vector<std::string> lines;
-    if (!LayOutRow(m_rowText, *m_row, m_settings.paragraphBreak, lines)) {
+    if (!LayOutRow(m_rowText, *m_row, m_settings.paragraphBreak, RoomLeft(), lines)) {
         Report(Status::StepFails, "Skipping an unmatched table row");
         return;
     }

@@ -35,6 +35,7 @@ private:
     void AppendText(const std::string& text);
     void ExpandTab();
     void EndLine(bool writeEmpty);
+    std::size_t RoomLeft() const; // bytes the output may still take
     void WriteLine(const std::string& text);
     void WriteSeparator();
     void WriteRow();
