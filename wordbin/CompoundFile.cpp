@@ -237,22 +237,26 @@ bool CompoundFile::Open() {
     return ReadBigStream(m_streams.wordDocument, 0, kWordHeaderSize, m_wordHeader.data());
 }
 
-const CompoundFile::Chain& CompoundFile::CachedChain(std::uint32_t start, bool small) {
-    auto found = m_chains.find({start, small});
-    if (found != m_chains.end())
-        return found->second;
+bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block) {
+    LazyChain& chain = m_chains.try_emplace({start, small}, LazyChain{{}, start, false}).first->second;
     const std::vector<std::uint32_t>& depot = small ? m_smallDepot : m_bigDepot;
-    Chain chain;
-    std::uint32_t block = start;
-    // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
-    while (block != kEndOfChain && chain.size() < depot.size()) {
-        if (block >= depot.size())
+    // Links are followed only as far as a read needs them, so damage beyond the text is harmless.
+    while (chain.blocks.size() <= index && !chain.ended) {
+        // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
+        if (chain.next == kEndOfChain || chain.blocks.size() >= depot.size()) {
+            chain.ended = true;
+            break;
+        }
+        if (chain.next >= depot.size())
             Report(Status::Fatal,
                    small ? "The Small Block Depot is damaged" : "The Big Block Depot is damaged");
-        chain.push_back(block);
-        block = depot[block];
+        chain.blocks.push_back(chain.next);
+        chain.next = depot[chain.next];
     }
-    return m_chains.emplace(std::make_pair(start, small), std::move(chain)).first->second;
+    if (index >= chain.blocks.size())
+        return false;
+    block = chain.blocks[index];
+    return true;
 }
 
 bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
@@ -260,14 +264,14 @@ bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t of
     if (count == 0)
         return true;
     const std::uint32_t blockSize = small ? kSmallBlockSize : kBigBlockSize;
-    const Chain& chain = CachedChain(stream.start, small);
     std::uint64_t index = offset / blockSize;
     std::uint64_t within = offset % blockSize;
     while (count > 0) {
-        if (index >= chain.size())
+        std::uint32_t block;
+        if (!ChainBlock(stream.start, small, index, block))
             return false; // the chain ends early
         const std::size_t take = std::min<std::uint64_t>(blockSize - within, count);
-        const std::uint64_t at = BlockOffset(chain[index], blockSize) + within;
+        const std::uint64_t at = BlockOffset(block, blockSize) + within;
         if (!m_file.Read(at, take, destination)) {
             Report(Status::StepFails, "Read big block 0x%lx not possible", static_cast<unsigned long>(at));
             return false;
@@ -303,11 +307,10 @@ std::vector<std::uint8_t> CompoundFile::StreamBytes(StreamLocation stream, std::
 
 bool CompoundFile::BigStreamFileOffset(StreamLocation stream, std::uint64_t offset,
                                        std::uint64_t& fileOffset) {
-    const Chain& chain = CachedChain(stream.start, false);
-    const std::uint64_t index = offset / kBigBlockSize;
-    if (index >= chain.size())
+    std::uint32_t block;
+    if (!ChainBlock(stream.start, false, offset / kBigBlockSize, block))
         return false;
-    fileOffset = BigBlockOffset(chain[index]) + offset % kBigBlockSize;
+    fileOffset = BigBlockOffset(block) + offset % kBigBlockSize;
     return true;
 }
 

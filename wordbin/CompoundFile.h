@@ -69,7 +69,8 @@ private:
 
     bool FillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot);
     Chain FollowBigChain(std::uint32_t start, std::uint32_t maxSteps);
-    const Chain& CachedChain(std::uint32_t start, bool small);
+    // The block at `index` of the chain from `start`, followed and kept on first use.
+    bool ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block);
     bool ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
                    std::uint8_t* destination);
     void AssignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth);
@@ -80,7 +81,12 @@ private:
     std::vector<std::uint32_t> m_smallBlockList;
     PpsInfo m_streams;
     std::array<std::uint8_t, kWordHeaderSize> m_wordHeader{};
-    std::map<std::pair<std::uint32_t, bool>, Chain> m_chains;
+    struct LazyChain {
+        Chain blocks;
+        std::uint32_t next;
+        bool ended;
+    };
+    std::map<std::pair<std::uint32_t, bool>, LazyChain> m_chains;
 };
 
 } // namespace tessarel::wordbin
