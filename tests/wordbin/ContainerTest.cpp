@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace tessarel::wordbin::testing {
 namespace {
 
@@ -120,6 +122,26 @@ TEST(ContainerTest, TableRowIsWrittenAsCellLine) {
     spec.after = u"after\r";
     const Outcome outcome = Convert97(BuildWord97(spec));
     EXPECT_EQ(outcome.text, "\nbefore\n|a         |b         |\n\n\nafter");
+}
+
+TEST(ContainerTest, ColumnsWidensTheCells) {
+    Word97Spec spec;
+    spec.row.cells = {"a", "b"};
+    spec.after = u"x\r";
+    const struct {
+        const char* columns;
+        const char* line;
+    } cases[] = {
+        {"104", "|a             |b             |"}, // paragraph break 100: 14 columns a cell
+        {"20", "|a     |b     |"},                  // clamped to 45: 6 columns
+        {"wide", "|a         |b         |"},        // not a number: the default 76
+    };
+    for (const auto& c : cases) {
+        setenv("COLUMNS", c.columns, 1);
+        const std::string text = Convert97(BuildWord97(spec)).text;
+        unsetenv("COLUMNS");
+        EXPECT_NE(text.find(c.line), std::string::npos) << c.columns << text;
+    }
 }
 
 TEST(ContainerTest, RowWithWrongColumnCountIsSkipped) {
