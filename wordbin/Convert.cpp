@@ -1,14 +1,61 @@
 #include "wordbin/Convert.h"
 
+#include "wordbin/Document.h"
+#include "wordbin/Report.h"
+#include "wordbin/TextLocation.h"
+#include "wordbin/TextWalk.h"
+
 #include <cstdio>
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 namespace tessarel::wordbin {
+namespace {
 
-// Placeholder until the reader lands: the target is truncated, so the document gets the empty text.
-int Convert(const std::string&, const std::string& targetPath) {
-    if (std::FILE* f = std::fopen(targetPath.c_str(), "wb"))
-        std::fclose(f);
-    return 1;
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+void ConvertInto(const std::string& sourcePath, Document& document, const ConversionSettings& settings,
+                 std::string& output) {
+    if (!document.source.Open(sourcePath))
+        return;
+    const DocumentKind kind = Classify(document.source, sourcePath);
+    if (kind == DocumentKind::Unknown || !Locate(document, kind))
+        return;
+    TextWalk(document, settings, output).Run();
+}
+
+void ReportAllocationFailure() {
+    try {
+        Report(Status::Fatal, "Memory allocation failed, unable to continue");
+    } catch (const ConversionAbandoned&) {
+    }
+}
+
+} // namespace
+
+int Convert(const std::string& sourcePath, const std::string& targetPath) {
+    std::unique_ptr<std::FILE, FileCloser> target(std::fopen(targetPath.c_str(), "wb"));
+    if (!target)
+        return 0;
+    const ConversionSettings settings = CurrentSettings();
+    std::string output;
+    try {
+        // The document and every list built for it die with this scope, whatever the outcome.
+        auto document = std::make_unique<Document>();
+        ConvertInto(sourcePath, *document, settings, output);
+    } catch (const ConversionAbandoned&) {
+        // Fatal: the text written so far is all the document yields.
+    } catch (const std::bad_alloc&) {
+        ReportAllocationFailure();
+    } catch (const std::length_error&) {
+        ReportAllocationFailure();
+    }
+    if (!output.empty())
+        std::fwrite(output.data(), 1, output.size(), target.get());
+    return 0;
 }
 
 } // namespace tessarel::wordbin

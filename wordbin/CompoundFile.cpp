@@ -1,0 +1,317 @@
+#include "wordbin/CompoundFile.h"
+
+#include "wordbin/Report.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+namespace tessarel::wordbin {
+namespace {
+
+constexpr std::uint32_t kHeaderDepotEntries = 109;
+constexpr std::uint32_t kExtensionEntries = 127;
+constexpr std::uint32_t kEntriesPerDepotBlock = kBigBlockSize / 4;
+constexpr std::uint32_t kDirectoryEntrySize = 128;
+// Writers mark a missing sibling or child with this value as often as with end of chain.
+constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+constexpr int kMaxDirectoryDepth = 25;
+
+constexpr std::uint8_t kStreamType = 2;
+constexpr std::uint8_t kRootType = 5;
+
+bool IsNone(std::uint32_t link) {
+    return link == kEndOfChain || link == kNoEntry;
+}
+
+std::uint64_t BigBlockOffset(std::uint32_t block) {
+    return (static_cast<std::uint64_t>(block) + 1) * kBigBlockSize;
+}
+
+} // namespace
+
+struct CompoundFile::Entry {
+    std::uint32_t next = 0;
+    std::uint32_t previous = 0;
+    std::uint32_t dir = 0;
+    std::uint32_t start = 0;
+    std::uint32_t size = 0;
+    int level = INT_MAX;
+    std::string name; // low bytes of the UTF-16 name, up to its first terminator
+    std::uint8_t type = 0;
+};
+
+bool CompoundFile::Recognise(const SourceFile& file) {
+    const std::uint64_t size = file.Size();
+    if (size < 3 * kBigBlockSize)
+        return false;
+    const std::uint64_t tail = size % kBigBlockSize;
+    // Some writers leave one or two stray bytes after the last block.
+    if (tail != 0 && !((tail == 1 || tail == 2) && size % 3 != tail))
+        return false;
+    static constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::uint8_t head[8];
+    return file.Read(0, 8, head) && std::memcmp(head, kSignature, 8) == 0;
+}
+
+std::uint64_t CompoundFile::BlockOffset(std::uint32_t block, std::uint32_t blockSize) const {
+    if (blockSize == kBigBlockSize)
+        return BigBlockOffset(block);
+    const std::uint32_t run = block / 8;
+    if (run >= m_smallBlockList.size())
+        return 0;
+    return BigBlockOffset(m_smallBlockList[run]) + (block % 8) * static_cast<std::uint64_t>(kSmallBlockSize);
+}
+
+bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks,
+                             std::vector<std::uint32_t>& depot) {
+    std::size_t filled = 0;
+    std::uint8_t block[kBigBlockSize];
+    for (std::uint32_t depotBlock : depotBlocks) {
+        if (filled == depot.size())
+            break;
+        const std::uint64_t offset = BigBlockOffset(depotBlock);
+        if (!m_file.Read(offset, kBigBlockSize, block)) {
+            Report(Status::StepFails, "Reading big block from 0x%lx is not possible",
+                   static_cast<unsigned long>(offset));
+            return false;
+        }
+        const std::size_t take = std::min<std::size_t>(kEntriesPerDepotBlock, depot.size() - filled);
+        for (std::size_t i = 0; i < take; ++i)
+            depot[filled + i] = Get32(block, i * 4);
+        filled += take;
+    }
+    return filled == depot.size();
+}
+
+CompoundFile::Chain CompoundFile::FollowBigChain(std::uint32_t start, std::uint32_t maxSteps) {
+    Chain chain;
+    std::uint32_t block = start;
+    while (block != kEndOfChain && chain.size() < maxSteps) {
+        if (block >= m_bigDepot.size())
+            Report(Status::Fatal, "The Big Block Depot is damaged");
+        chain.push_back(block);
+        block = m_bigDepot[block];
+    }
+    return chain;
+}
+
+void CompoundFile::AssignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth) {
+    if (depth > kMaxDirectoryDepth || index >= entries.size())
+        return;
+    Entry& entry = entries[index];
+    // An entry already given this level or a shallower one ends the visit, which also ends loops.
+    if (entry.level <= level)
+        return;
+    entry.level = level;
+    AssignLevels(entries, entry.dir, level + 1, depth + 1);
+    AssignLevels(entries, entry.next, level, depth + 1);
+    AssignLevels(entries, entry.previous, level, depth + 1);
+}
+
+bool CompoundFile::Open() {
+    const std::uint64_t size = m_file.Size();
+    const std::int64_t maxBlock = static_cast<std::int64_t>(size / kBigBlockSize) - 2;
+    if (maxBlock < 1)
+        return false;
+    const std::uint32_t blockCount = static_cast<std::uint32_t>(maxBlock + 1);
+
+    const std::uint32_t depotCount = m_file.ReadLong(0x2C);
+    const std::uint32_t rootListStart = m_file.ReadLong(0x30);
+    const std::uint32_t smallDepotStart = m_file.ReadLong(0x3C);
+    std::uint32_t extensionBlock = m_file.ReadLong(0x44);
+    const std::uint32_t smallStreamStart = m_file.ReadLong(BigBlockOffset(rootListStart) + 0x74);
+    const std::uint32_t rootSize = m_file.ReadLong(BigBlockOffset(rootListStart) + 0x78);
+    const std::uint32_t smallDepotLength = rootSize / kSmallBlockSize;
+
+    // Only the depot blocks that the N entries need are listed; later slots could never be read.
+    const std::uint32_t neededDepotBlocks = (blockCount + kEntriesPerDepotBlock - 1) / kEntriesPerDepotBlock;
+    std::vector<std::uint32_t> depotBlocks(std::min(depotCount, neededDepotBlocks), 0);
+    std::size_t listed = std::min<std::size_t>(depotBlocks.size(), kHeaderDepotEntries);
+    for (std::size_t i = 0; i < listed; ++i)
+        depotBlocks[i] = m_file.ReadLong(0x4C + i * 4);
+    while (extensionBlock != kEndOfChain && listed < depotBlocks.size()) {
+        const std::uint64_t at = BigBlockOffset(extensionBlock);
+        const std::size_t take = std::min<std::size_t>(depotBlocks.size() - listed, kExtensionEntries);
+        for (std::size_t i = 0; i < take; ++i)
+            depotBlocks[listed + i] = m_file.ReadLong(at + i * 4);
+        listed += take;
+        extensionBlock = m_file.ReadLong(at + 0x1FC);
+    }
+
+    m_bigDepot.assign(blockCount, 0);
+    if (!FillDepot(depotBlocks, m_bigDepot))
+        return false;
+
+    // The small depot's blocks: a short chain is completed from block 0, as the slots start zeroed.
+    Chain smallDepotChain = FollowBigChain(smallDepotStart, blockCount);
+    if (smallDepotLength > static_cast<std::uint64_t>(blockCount) * kEntriesPerDepotBlock)
+        return false;
+    const std::size_t smallSlots = (smallDepotLength + kEntriesPerDepotBlock - 1) / kEntriesPerDepotBlock;
+    smallDepotChain.resize(smallSlots, 0);
+    m_smallDepot.assign(smallDepotLength, 0);
+    if (!FillDepot(smallDepotChain, m_smallDepot))
+        return false;
+
+    const Chain rootList = FollowBigChain(rootListStart, blockCount);
+    if (rootList.empty()) {
+        Report(Status::StepFails, "No Rootlist found");
+        return false;
+    }
+
+    const std::uint32_t entryCount =
+        static_cast<std::uint32_t>(rootList.size() * kBigBlockSize / kDirectoryEntrySize);
+    std::vector<Entry> entries(entryCount);
+    std::uint32_t root = 0;
+    for (std::uint32_t k = 0; k < entryCount; ++k) {
+        const std::uint64_t offset = BigBlockOffset(rootList[k * kDirectoryEntrySize / kBigBlockSize]) +
+                                     (k * kDirectoryEntrySize) % kBigBlockSize;
+        const auto bytes = m_file.View(offset, kDirectoryEntrySize);
+        if (bytes.empty()) {
+            Report(Status::StepFails, "Reading PPS %d is not possible", static_cast<int>(k));
+            return false;
+        }
+        Entry& entry = entries[k];
+        const std::size_t units = std::min<std::size_t>((Get16(bytes, 0x40) + 1u) / 2, 32);
+        for (std::size_t i = 0; units >= 2 && i + 1 < units; ++i) {
+            const char c = static_cast<char>(bytes[i * 2]);
+            if (c == '\0')
+                break;
+            entry.name.push_back(c);
+        }
+        entry.type = bytes[0x42];
+        entry.previous = Get32(bytes, 0x44);
+        entry.next = Get32(bytes, 0x48);
+        entry.dir = Get32(bytes, 0x4C);
+        entry.start = Get32(bytes, 0x74);
+        entry.size = Get32(bytes, 0x78);
+        if (entry.type == kRootType)
+            root = k;
+        for (std::uint32_t link : {entry.previous, entry.next, entry.dir}) {
+            if (!IsNone(link) && link >= entryCount) {
+                Report(Status::StepFails, "The Property Set Storage is damaged");
+                return false;
+            }
+        }
+    }
+    AssignLevels(entries, root, 0, 0);
+
+    bool spreadsheet = false;
+    const std::pair<const char*, StreamLocation*> wanted[] = {
+        {"WordDocument", &m_streams.wordDocument},
+        {"Data", &m_streams.data},
+        {"0Table", &m_streams.table0},
+        {"1Table", &m_streams.table1},
+        {"\x05SummaryInformation", &m_streams.summaryInformation},
+        {"\x05"
+         "DocumentSummaryInformation",
+         &m_streams.documentSummaryInformation},
+    };
+    std::vector<bool> taken(std::size(wanted), false);
+    for (const Entry& entry : entries) {
+        if (entry.level != 1 || entry.type != kStreamType || entry.name.empty() || entry.size == 0)
+            continue;
+        if (entry.name == "Book" || entry.name == "Workbook")
+            spreadsheet = true;
+        for (std::size_t i = 0; i < std::size(wanted); ++i) {
+            if (!taken[i] && entry.name == wanted[i].first) {
+                taken[i] = true;
+                *wanted[i].second = {entry.start, entry.size};
+            }
+        }
+    }
+    entries.clear();
+    if (!taken[0]) {
+        Report(Status::StepFails, spreadsheet ? "Sorry, but this is an Excel spreadsheet"
+                                              : "This OLE file does not contain a Word document");
+        return false;
+    }
+
+    m_smallBlockList = FollowBigChain(smallStreamStart, blockCount);
+
+    if (m_streams.wordDocument.size < kSmallStreamThreshold) {
+        Report(Status::StepFails, "I'm afraid the text stream of this file is too small to handle.");
+        return false;
+    }
+    return ReadBigStream(m_streams.wordDocument, 0, kWordHeaderSize, m_wordHeader.data());
+}
+
+bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block) {
+    LazyChain& chain = m_chains.try_emplace({start, small}, LazyChain{{}, start, false}).first->second;
+    const std::vector<std::uint32_t>& depot = small ? m_smallDepot : m_bigDepot;
+    // Links are followed only as far as a read needs them, so damage beyond the text is harmless.
+    while (chain.blocks.size() <= index && !chain.ended) {
+        // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
+        if (chain.next == kEndOfChain || chain.blocks.size() >= depot.size()) {
+            chain.ended = true;
+            break;
+        }
+        if (chain.next >= depot.size())
+            Report(Status::Fatal,
+                   small ? "The Small Block Depot is damaged" : "The Big Block Depot is damaged");
+        chain.blocks.push_back(chain.next);
+        chain.next = depot[chain.next];
+    }
+    if (index >= chain.blocks.size())
+        return false;
+    block = chain.blocks[index];
+    return true;
+}
+
+bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
+                             std::uint8_t* destination) {
+    if (count == 0)
+        return true;
+    const std::uint32_t blockSize = small ? kSmallBlockSize : kBigBlockSize;
+    std::uint64_t index = offset / blockSize;
+    std::uint64_t within = offset % blockSize;
+    while (count > 0) {
+        std::uint32_t block;
+        if (!ChainBlock(stream.start, small, index, block))
+            return false; // the chain ends early
+        const std::size_t take = std::min<std::uint64_t>(blockSize - within, count);
+        const std::uint64_t at = BlockOffset(block, blockSize) + within;
+        if (!m_file.Read(at, take, destination)) {
+            Report(Status::StepFails, "Read big block 0x%lx not possible", static_cast<unsigned long>(at));
+            return false;
+        }
+        destination += take;
+        count -= take;
+        within = 0;
+        ++index;
+    }
+    return true;
+}
+
+bool CompoundFile::ReadStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+                              std::uint8_t* destination) {
+    return ReadRange(stream, stream.size < kSmallStreamThreshold, offset, count, destination);
+}
+
+bool CompoundFile::ReadBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+                                 std::uint8_t* destination) {
+    return ReadRange(stream, false, offset, count, destination);
+}
+
+std::vector<std::uint8_t> CompoundFile::StreamBytes(StreamLocation stream, std::uint64_t offset,
+                                                    std::size_t count) {
+    // No stream range can hold more bytes than the file.
+    if (count > m_file.Size())
+        return {};
+    std::vector<std::uint8_t> bytes(count);
+    if (!ReadStream(stream, offset, count, bytes.data()))
+        return {};
+    return bytes;
+}
+
+bool CompoundFile::BigStreamFileOffset(StreamLocation stream, std::uint64_t offset,
+                                       std::uint64_t& fileOffset) {
+    std::uint32_t block;
+    if (!ChainBlock(stream.start, false, offset / kBigBlockSize, block))
+        return false;
+    fileOffset = BigBlockOffset(block) + offset % kBigBlockSize;
+    return true;
+}
+
+} // namespace tessarel::wordbin

@@ -1,0 +1,92 @@
+#pragma once
+// The compound file (structured storage) container of Word 6 and later: recognition, the two
+// block depots, the directory with its levels, the streams the Word reader needs, and reads of
+// byte ranges out of any stream. It knows nothing of Word.
+
+#include "wordbin/SourceFile.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace tessarel::wordbin {
+
+inline constexpr std::uint32_t kBigBlockSize = 512;
+inline constexpr std::uint32_t kSmallBlockSize = 64;
+inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+inline constexpr std::uint32_t kSmallStreamThreshold = 4096;
+inline constexpr std::size_t kWordHeaderSize = 768;
+
+// Where one stream lives; all zero when the container has none of that name.
+struct StreamLocation {
+    std::uint32_t start = 0;
+    std::uint32_t size = 0;
+};
+
+struct PpsInfo {
+    StreamLocation wordDocument;
+    StreamLocation data;
+    StreamLocation table;
+    StreamLocation summaryInformation;
+    StreamLocation documentSummaryInformation;
+    StreamLocation table0;
+    StreamLocation table1;
+};
+
+class CompoundFile {
+public:
+    explicit CompoundFile(const SourceFile& file) : m_file(file) {}
+
+    static bool Recognise(const SourceFile& file);
+
+    // Loads the depots, the directory and the small block list, selects the streams and reads the
+    // Word header. False (after its message) when the container can't be used.
+    bool Open();
+
+    PpsInfo& Streams() { return m_streams; }
+    const std::array<std::uint8_t, kWordHeaderSize>& WordHeader() const { return m_wordHeader; }
+
+    // Reads `count` bytes at `offset` of a stream, through the small depot when the stream is
+    // shorter than 4096 bytes.
+    bool ReadStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+                    std::uint8_t* destination);
+    // The same through the big depot whatever the stream's size ("WordDocument" is always big).
+    bool ReadBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+                       std::uint8_t* destination);
+    // The bytes of a stream range, or empty when it can't be read.
+    std::vector<std::uint8_t> StreamBytes(StreamLocation stream, std::uint64_t offset, std::size_t count);
+
+    // The file offset of the stream byte at `offset` in a big-depot stream, or false beyond it.
+    bool BigStreamFileOffset(StreamLocation stream, std::uint64_t offset, std::uint64_t& fileOffset);
+
+    std::uint64_t BlockOffset(std::uint32_t block, std::uint32_t blockSize) const;
+    std::uint32_t BigDepotLength() const { return static_cast<std::uint32_t>(m_bigDepot.size()); }
+
+private:
+    struct Entry;
+    using Chain = std::vector<std::uint32_t>;
+
+    bool FillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot);
+    Chain FollowBigChain(std::uint32_t start, std::uint32_t maxSteps);
+    // The block at `index` of the chain from `start`, followed and kept on first use.
+    bool ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block);
+    bool ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
+                   std::uint8_t* destination);
+    void AssignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth);
+
+    const SourceFile& m_file;
+    std::vector<std::uint32_t> m_bigDepot;
+    std::vector<std::uint32_t> m_smallDepot;
+    std::vector<std::uint32_t> m_smallBlockList;
+    PpsInfo m_streams;
+    std::array<std::uint8_t, kWordHeaderSize> m_wordHeader{};
+    struct LazyChain {
+        Chain blocks;
+        std::uint32_t next;
+        bool ended;
+    };
+    std::map<std::pair<std::uint32_t, bool>, LazyChain> m_chains;
+};
+
+} // namespace tessarel::wordbin

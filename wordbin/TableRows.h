@@ -1,0 +1,17 @@
+#pragma once
+// Lays out one collected table row as "|" cell lines with the column widths of its row definition.
+
+#include "wordbin/Formatting.h"
+
+#include <string>
+#include <vector>
+
+namespace tessarel::wordbin {
+
+// `rowText` holds the row's characters as UTF-8, each cell ended by 7, line ends within a cell as
+// "\n". Lines stop once they hold more than `byteLimit` bytes. False when the cells don't match the row's
+// column count (the row is not written).
+bool LayOutRow(const std::string& rowText, const RowRecord& row, int paragraphBreak, std::size_t byteLimit,
+               std::vector<std::string>& lines);
+
+} // namespace tessarel::wordbin
