@@ -10,8 +10,9 @@ namespace {
 
 const char* ThemeName(ToolIconKind kind) {
     switch (kind) {
-    case ToolIconKind::Back: return "go-previous";
-    case ToolIconKind::Forward: return "go-next";
+    // The theme's arrows are grey whether enabled or not: ours are drawn in colour.
+    case ToolIconKind::Back: return "";
+    case ToolIconKind::Forward: return "";
     case ToolIconKind::New: return "document-new";
     case ToolIconKind::Open: return "document-open";
     case ToolIconKind::Save: return "document-save";

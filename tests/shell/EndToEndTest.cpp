@@ -1,0 +1,143 @@
+// The real program under a display: start-up on the sample folder through the settings store
+// and the command line, a search, a "show#" link followed through the view's navigation hook,
+// Back to the results; each step's window is captured and checked not to be blank.
+
+#include "ShellFixture.h"
+
+#include "shell/TessApp.h"
+
+#include <QImage>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QWindow>
+
+#include <cstdlib>
+
+using namespace tessarel;
+using namespace tessarel::testing;
+
+namespace {
+
+QTemporaryDir* gConfig = nullptr;
+
+// Pixels within a small distance of `colour`.
+int PixelsNear(const QImage& image, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) < 60)
+                ++n;
+        }
+    return n;
+}
+
+// The share of the most frequent colour; a blank capture is one colour.
+double MainColourShare(const QImage& image) {
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    int most = 0;
+    for (int c : counts)
+        most = std::max(most, c);
+    return static_cast<double>(most) / (image.width() * image.height());
+}
+
+QImage Capture(CMainFrame& frame, const QString& name) {
+    // Let the compositor paint the new page.
+    QTest::qWait(1500);
+    const QImage image = frame.screen()->grabWindow(frame.winId()).toImage();
+    const QByteArray dir = qgetenv("TESSAREL_SCREENSHOT_DIR");
+    image.save((dir.isEmpty() ? QStringLiteral(".") : QString::fromLocal8Bit(dir)) + QLatin1Char('/') + name);
+    return image;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void searchShowTextAndBack() {
+        CTessApp* app = static_cast<CTessApp*>(QCoreApplication::instance());
+        CMainFrame* frame = app->mainFrame();
+        QVERIFY(frame);
+        QSignalSpy loads(frame->view(), &CTessView::pageLoaded);
+        QVERIFY(WaitForReading(*frame));
+        QVERIFY(frame->catalog()->count() >= 10);
+        QTRY_COMPARE_WITH_TIMEOUT(ShownName(*frame), QStringLiteral("home.html"), 20000);
+
+        // Typed and entered as a user does.
+        frame->activateWindow();
+        frame->searchBox()->setFocus();
+        QTest::keyClicks(frame->searchBox(), QStringLiteral("licen"));
+        const qsizetype before = loads.count();
+        QTest::keyClick(frame->searchBox(), Qt::Key_Return);
+        QVERIFY(WaitForPage(*frame, loads, static_cast<int>(before) + 1));
+        const QString resultsFile = frame->view()->url().toLocalFile();
+        QCOMPARE(QFileInfo(resultsFile).fileName(), QStringLiteral("content1.html"));
+        const QString results = PageFileText(resultsFile);
+        QStringList icons;
+        for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
+            if (!icons.contains(m.captured(1)))
+                icons << m.captured(1);
+        // Plain text and HTML; the other readers add their own icons.
+        for (const char* icon : {"txt", "html"})
+            QVERIFY2(icons.contains(QLatin1String(icon)), qPrintable(icons.join(u' ')));
+        QVERIFY(frame->statusText().contains(QStringLiteral("results")));
+        QTRY_VERIFY(frame->action(ID_BACK)->isEnabled());
+        frame->view()->resize(frame->view()->size());
+        const QImage resultsShot = Capture(*frame, QStringLiteral("main-window.png"));
+        QVERIFY(MainColourShare(resultsShot) < 0.97);
+        QVERIFY2(PixelsNear(resultsShot, QColor(0xFD, 0, 0)) > 20, "marked search words");
+
+        // The first "show#" link, followed as a click on it is: through the navigation hook.
+        const QRegularExpressionMatch link = QRegularExpression(QStringLiteral("href=\"(show#[^\"]+)\"")).match(results);
+        QVERIFY(link.hasMatch());
+        const QString linkUrl = QUrl::fromLocalFile(resultsFile).resolved(QUrl(link.captured(1))).toString();
+        const qsizetype beforeShow = loads.count();
+        frame->view()->page()->load(QUrl(linkUrl));
+        QVERIFY(WaitForPage(*frame, loads, static_cast<int>(beforeShow) + 1));
+        QCOMPARE(ShownName(*frame), QStringLiteral("content2.html"));
+        QCOMPARE(frame->view()->url().fragment(), QStringLiteral("point1"));
+        const QImage textShot = Capture(*frame, QStringLiteral("text-page.png"));
+        QVERIFY(MainColourShare(textShot) < 0.97);
+        QVERIFY2(PixelsNear(textShot, QColor(0x43, 0x95, 0x49)) > 20, "the fragment is in view");
+
+        // Back returns to the results.
+        QVERIFY(frame->action(ID_BACK)->isEnabled());
+        const qsizetype beforeBack = loads.count();
+        frame->action(ID_BACK)->trigger();
+        QVERIFY(WaitForPage(*frame, loads, static_cast<int>(beforeBack) + 1));
+        QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
+    }
+};
+
+int main(int argc, char** argv) {
+    // Settings of our own, as the installer writes them, in a folder that goes with the test.
+    QTemporaryDir config;
+    gConfig = &config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QTemporaryDir program;
+    CopyFolder(QStringLiteral(TESSAREL_SOURCE_DIR "/contents"), program.path() + QStringLiteral("/contents"));
+    QDir().mkpath(config.path() + QStringLiteral("/Quendralight"));
+    QFile conf(config.path() + QStringLiteral("/Quendralight/Tessarel.conf"));
+    conf.open(QIODevice::WriteOnly);
+    conf.write("[Settings]\nProgramDirectory=\"" + program.path().toUtf8() +
+               "\"\ngroupByFiles=1\nLimitLeft=1\nResultsPerFile=4\nFontFace=DejaVu Serif\nFontSize=12\n"
+               "FilesText=1\nFilesRtf=1\nFilesDoc=1\nFilesPdf=1\nFilesDocx=1\nFilesXlsx=1\nFilesPptx=1\nFilesOdt=1\n");
+    conf.close();
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QByteArray samples = TESSAREL_SOURCE_DIR "/samples";
+    char* args[] = {argv[0], samples.data(), nullptr};
+    int count = 2;
+    CTessApp app(count, args);
+    if (!app.InitInstance())
+        return 1;
+    EndToEndTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "EndToEndTest.moc"
