@@ -21,13 +21,13 @@ namespace {
 QTemporaryDir* gConfig = nullptr;
 
 // Pixels within a small distance of `colour`.
-int PixelsNear(const QImage& image, QColor colour) {
+int PixelsNear(const QImage& image, QColor colour, int distance = 60) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) < 60)
+                    std::abs(c.blue() - colour.blue()) < distance)
                 ++n;
         }
     return n;
@@ -111,6 +111,27 @@ private slots:
         frame->action(ID_BACK)->trigger();
         QVERIFY(WaitForPage(*frame, loads, static_cast<int>(beforeBack) + 1));
         QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
+    }
+
+    void iconOfAnExtensionInCapitals() {
+        CMainFrame* frame = static_cast<CTessApp*>(QCoreApplication::instance())->mainFrame();
+        QTemporaryDir documents;
+        QFile upper(documents.path() + QStringLiteral("/UPPER.TXT"));
+        QVERIFY(upper.open(QIODevice::WriteOnly));
+        upper.write("The kiwi is a fruit.\r\nAnother kiwi line.");
+        upper.close();
+        frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(documents.path()); };
+        QSignalSpy loads(frame->view(), &CTessView::pageLoaded);
+        frame->Browse();
+        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 30000);
+        frame->searchBox()->setText(QStringLiteral("kiwi"));
+        const qsizetype before = loads.count();
+        frame->StartSearch();
+        QVERIFY(WaitForPage(*frame, loads, static_cast<int>(before) + 1));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("images/TXT.gif")));
+        // Only the installed txt.gif has its grey-blue band.
+        const QImage shot = Capture(*frame, QStringLiteral("capitals.png"));
+        QVERIFY2(PixelsNear(shot, QColor(0x6B, 0x7A, 0x8F), 20) > 10, "the txt icon is shown");
     }
 };
 
