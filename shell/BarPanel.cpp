@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace tessarel {
 namespace {
 
@@ -81,14 +83,17 @@ CBarPanel::CBarPanel(Row row, float uiScale, QWidget* parent)
             orderList->addItemText(QString::fromLatin1(item));
         orderList->setCurrentIndex(0);
         orderList->setGeometry(scaled(65), m2, m125, m24 - m2);
+        // The check boxes are at least as wide as their captions need in the desktop's font.
         const int a = scaled(65) + m125 + 5 * m4;
         caseSensitive = new QCheckBox(QStringLiteral("Case sensitive"), this);
         caseSensitive->setFont(panelFont);
-        caseSensitive->setGeometry(a, scaled(4), static_cast<int>(18 * s + 80 * s) + scaled(20), m24 - scaled(4));
-        const int b = a + 2 * m4 + static_cast<int>(18 * s + 80 * s) + scaled(20);
+        const int caseWidth = std::max(static_cast<int>(18 * s + 80 * s), caseSensitive->sizeHint().width());
+        caseSensitive->setGeometry(a, scaled(4), caseWidth, m24 - scaled(4));
+        const int b = a + 2 * m4 + caseWidth;
         matchWord = new QCheckBox(QStringLiteral("Match word"), this);
         matchWord->setFont(panelFont);
-        matchWord->setGeometry(b, scaled(4), static_cast<int>(18 * s + 85 * s) + scaled(20), m24 - scaled(4));
+        const int matchWidth = std::max(static_cast<int>(18 * s + 85 * s), matchWord->sizeHint().width());
+        matchWord->setGeometry(b, scaled(4), matchWidth, m24 - scaled(4));
         break;
     }
     }
