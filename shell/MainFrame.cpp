@@ -57,6 +57,15 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     resultsShown = true;
     openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     chooseFolder = [](QWidget* owner, const QString& initial) { return CFolderChooser::choose(owner, initial); };
+    chooseOpenFile = [](QWidget* owner) {
+        return QFileDialog::getOpenFileName(owner, QStringLiteral("Open"), QDir::homePath(),
+                                            QStringLiteral("HTML pages (*.html *.htm);;All files (*)"));
+    };
+    chooseSaveFile = [](QWidget* owner) {
+        return QFileDialog::getSaveFileName(owner, QStringLiteral("Save As"),
+                                            QDir::home().filePath(QStringLiteral("results.html")),
+                                            QStringLiteral("HTML pages (*.html *.htm)"));
+    };
 
     // Creation. The view comes with the frame, before any reading run writes the log it empties.
     setWindowTitle(QStringLiteral("Tessarel 2.3"));
@@ -432,8 +441,7 @@ void CMainFrame::paste() {
 }
 
 void CMainFrame::openPage() {
-    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QDir::homePath(),
-                                                      QStringLiteral("HTML pages (*.html *.htm);;All files (*)"));
+    const QString file = chooseOpenFile(this);
     if (!file.isEmpty())
         view_->ShowSavedPage(file);
 }
@@ -444,9 +452,7 @@ void CMainFrame::savePage(bool askName) {
         return;
     QString target = savedFrom_ == shown ? savedPath_ : QString();
     if (askName || target.isEmpty()) {
-        target = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"),
-                                              QDir::home().filePath(QStringLiteral("results.html")),
-                                              QStringLiteral("HTML pages (*.html *.htm)"));
+        target = chooseSaveFile(this);
         if (target.isEmpty())
             return;
     }

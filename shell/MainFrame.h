@@ -88,6 +88,9 @@ public:
     // The desktop's open action, and the folder picker of Browse; replaced by tests.
     std::function<void(const QString& path)> openDocument;
     std::function<std::optional<QString>(QWidget* owner, const QString& initial)> chooseFolder;
+    // The file pickers of Open... and Save As... (empty: cancelled).
+    std::function<QString(QWidget* owner)> chooseOpenFile;
+    std::function<QString(QWidget* owner)> chooseSaveFile;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

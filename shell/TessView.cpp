@@ -198,8 +198,7 @@ bool CTessView::ShowSavedPage(const QString& file) {
     const QByteArray bytes = in.readAll();
     // A page opened from elsewhere is copied into the contents folder, the only place the view
     // loads from, where its images resolve as they did when it was shown.
-    static int openedNumber = 0;
-    const QString copy = contentsFolder() + QStringLiteral("/opened%1.html").arg(++openedNumber);
+    const QString copy = contentsFolder() + QStringLiteral("/opened%1.html").arg(++openedNumber_);
     QFile out(copy);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
         return false;

@@ -133,6 +133,7 @@ private:
     CFindDialog* find_ = nullptr;
     QElapsedTimer showTimer_;
     qint64 lastShowMs_ = -1;
+    int openedNumber_ = 0;
 };
 
 // The address as the link rules read it: percent escapes decoded.

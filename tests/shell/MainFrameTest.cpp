@@ -272,6 +272,43 @@ private slots:
         QCOMPARE(frame->view()->contextMenuPolicy(), Qt::NoContextMenu);
     }
 
+    void saveAsAndOpenAPage() {
+        makeFrame(sampleFolder().toStdU16String());
+        QVERIFY(WaitForReading(*frame));
+        QVERIFY(search(QStringLiteral("kiwi")));
+        const QString results = frame->view()->url().toLocalFile();
+        int asked = 0;
+        const QString saved = folder->dir.path() + QStringLiteral("/saved.html");
+        frame->chooseSaveFile = [&](QWidget*) {
+            ++asked;
+            return saved;
+        };
+        frame->action(ID_FILE_SAVE_AS)->trigger();
+        QCOMPARE(asked, 1);
+        QFile savedFile(saved);
+        QVERIFY(savedFile.open(QIODevice::ReadOnly));
+        QFile shownFile(results);
+        QVERIFY(shownFile.open(QIODevice::ReadOnly));
+        QCOMPARE(savedFile.readAll(), shownFile.readAll());
+        // Save of the same page writes to the same file without asking again.
+        QFile::remove(saved);
+        frame->action(ID_FILE_SAVE)->trigger();
+        QCOMPARE(asked, 1);
+        QVERIFY(QFile::exists(saved));
+
+        frame->chooseOpenFile = [&](QWidget*) { return saved; };
+        const qsizetype before = loads->count();
+        frame->action(ID_FILE_OPEN)->trigger();
+        QVERIFY(WaitForPage(*frame, *loads, static_cast<int>(before) + 1));
+        QCOMPARE(ShownName(*frame), QStringLiteral("opened1.html"));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("kiwi.txt")));
+        // A cancelled Open changes nothing.
+        frame->chooseOpenFile = [](QWidget*) { return QString(); };
+        frame->action(ID_FILE_OPEN)->trigger();
+        QTest::qWait(200);
+        QCOMPARE(ShownName(*frame), QStringLiteral("opened1.html"));
+    }
+
     void contentsGuardServesImagesCaseBlind() {
         ContentsGuard guard;
         guard.setContentsFolder(folder->contents());
