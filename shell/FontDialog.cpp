@@ -18,7 +18,15 @@ CXFontDialog::CXFontDialog(QWidget* parent) : QDialog(parent) {
     auto* faceLabel = new QLabel(QStringLiteral("Font:"), this);
     faceEdit = new QLineEdit(this);
     faceList = new QListWidget(this);
-    QStringList faces = QFontDatabase::families(QFontDatabase::Any);
+    // A family offered by several foundries is listed as "Face [foundry]": pages name the face alone.
+    QStringList faces;
+    for (QString face : QFontDatabase::families(QFontDatabase::Any)) {
+        const qsizetype bracket = face.indexOf(QLatin1String(" ["));
+        if (bracket > 0)
+            face.truncate(bracket);
+        if (!faces.contains(face))
+            faces << face;
+    }
     faces.sort(Qt::CaseInsensitive);
     faceList->addItems(faces);
     faceLabel->setBuddy(faceEdit);

@@ -80,6 +80,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     uiScale_ = static_cast<float>(menuBar()->sizeHint().height()) * 0.05263158f;
     buildToolBar();
     buildSearchBar();
+    connect(toolBar_, &QToolBar::visibilityChanged, action(ID_VIEW_TOOLBAR), &QAction::setChecked);
     messagePane_ = new QLabel(QStringLiteral("Ready"), this);
     statusBar()->addWidget(messagePane_, 1);
     updateHistoryCommands();

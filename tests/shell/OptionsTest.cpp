@@ -291,6 +291,26 @@ private slots:
         QCOMPARE(current ? current->text() : QString(), selected);
         QCOMPARE(dialog.faceEdit->text(), QStringLiteral("DejaVu Sans"));
         QCOMPARE(dialog.okButton->isEnabled(), !selected.isEmpty());
+        for (int i = 0; i < dialog.faceList->count(); ++i)
+            QVERIFY2(!dialog.faceList->item(i)->text().contains(QLatin1Char('[')), "faces only, no foundries");
+    }
+
+    // Pictures of the dialog's pages and of the font chooser, when a folder for them is named.
+    void pictures() {
+        const QString dir = qEnvironmentVariable("TESSAREL_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("TESSAREL_SCREENSHOT_DIR not set");
+        auto sheet = makeSheet();
+        auto dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        for (int page = 0; page < 3; ++page) {
+            dialog->tabs->setCurrentIndex(page);
+            QVERIFY(dialog->grab().save(dir + QStringLiteral("/options-%1.png").arg(page)));
+        }
+        CXFontDialog font;
+        font.setInitialFont(QStringLiteral("DejaVu Serif"), 12);
+        font.show();
+        QVERIFY(font.grab().save(dir + QStringLiteral("/font-dialog.png")));
     }
 
     void fontChooserResultDropsTheFraction() {
