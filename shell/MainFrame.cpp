@@ -187,6 +187,7 @@ void CMainFrame::buildMenus() {
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     a = addCommand(ID_EDIT_UNDO, QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Undo"), QStringLiteral("Undo"), {});
+    shortcut(a, {"Ctrl+Z", "Alt+Backspace"});
     edit->addAction(a);
     edit->addSeparator();
     a = addCommand(ID_CUT, QStringLiteral("Cut\tCtrl+X,"), QStringLiteral("Cut"), QStringLiteral("Cut"),
@@ -308,6 +309,10 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
         messagePane_->repaint();
         break;
     case WM_SEARCH_DONE:
+        // A newer search may have started before this message was handled: its own message
+        // follows, and its output is not read while it is being written.
+        if (searcher_->isRunning())
+            break;
         view_->ShowPage(searcher_->output(), false);
         resultsShown = true;
         break;
