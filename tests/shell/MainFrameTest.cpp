@@ -269,7 +269,30 @@ private slots:
         QVERIFY(frame->searchBox()->text().isEmpty());
         QVERIFY(!frame->action(ID_EDIT_UNDO)->isEnabled());
         QVERIFY(frame->action(ID_STOP)->isEnabled());
+        frame->action(ID_FIND)->trigger();
+        QVERIFY(frame->view()->findChild<CFindDialog*>());
+        QVERIFY(frame->view()->findChild<CFindDialog*>()->isVisible());
         QCOMPARE(frame->view()->contextMenuPolicy(), Qt::NoContextMenu);
+    }
+
+    void aRunAskedForDuringARunFollowsIt() {
+        makeFrame(u"");
+        const QString first = sampleFolder();
+        QTemporaryDir second;
+        QFile one(second.path() + QStringLiteral("/one.txt"));
+        QVERIFY(one.open(QIODevice::WriteOnly));
+        one.write("kiwi alone.");
+        one.close();
+        frame->showHomeWhenRead = 0;
+        frame->StartReadingRun(first.toStdU16String());
+        frame->StartReadingRun(second.path().toStdU16String());
+        QVERIFY(QTest::qWaitFor([&] { return frame->catalog()->folder == second.path().toStdU16String() &&
+                                            !frame->catalog()->isRunning(); }, 30000));
+        QVERIFY(WaitForReading(*frame));
+        QCOMPARE(frame->catalog()->count(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 20000);
+        QVERIFY(search(QStringLiteral("kiwi")));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")));
     }
 
     void saveAsAndOpenAPage() {
