@@ -95,14 +95,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     folderBox()->setText(QString::fromStdU16String(folder));
     if (!folder.empty()) {
         catalog_->folder = folder;
-        catalog_->FilesText = options_->FilesText;
-        catalog_->FilesRtf = options_->FilesRtf;
-        catalog_->FilesDoc = options_->FilesDoc;
-        catalog_->FilesPdf = options_->FilesPdf;
-        catalog_->FilesDocx = options_->FilesDocx;
-        catalog_->FilesXlsx = options_->FilesXlsx;
-        catalog_->FilesPptx = options_->FilesPptx;
-        catalog_->FilesOdt = options_->FilesOdt;
+        giveTypeSwitches(*catalog_);
         catalog_->start();
     }
     view_->firstDisplay(*options_);
@@ -355,15 +348,19 @@ void CMainFrame::replaceCatalog(const std::u16string& folder) {
     catalog_ = std::make_unique<CCatalog>(settings_, *sink_, notifier_);
     catalog_->rtf = &rtfConverter_;
     catalog_->folder = folder;
-    catalog_->FilesText = options_->FilesText;
-    catalog_->FilesRtf = options_->FilesRtf;
-    catalog_->FilesDoc = options_->FilesDoc;
-    catalog_->FilesPdf = options_->FilesPdf;
-    catalog_->FilesDocx = options_->FilesDocx;
-    catalog_->FilesXlsx = options_->FilesXlsx;
-    catalog_->FilesPptx = options_->FilesPptx;
-    catalog_->FilesOdt = options_->FilesOdt;
+    giveTypeSwitches(*catalog_);
     catalog_->start();
+}
+
+void CMainFrame::giveTypeSwitches(CCatalog& catalog) const {
+    catalog.FilesText = options_->FilesText;
+    catalog.FilesRtf = options_->FilesRtf;
+    catalog.FilesDoc = options_->FilesDoc;
+    catalog.FilesPdf = options_->FilesPdf;
+    catalog.FilesDocx = options_->FilesDocx;
+    catalog.FilesXlsx = options_->FilesXlsx;
+    catalog.FilesPptx = options_->FilesPptx;
+    catalog.FilesOdt = options_->FilesOdt;
 }
 
 void CMainFrame::Reload() { StartReadingRun(folderBox()->text().toStdU16String()); }

@@ -104,6 +104,7 @@ private:
     void updateHistoryCommands();
     void showText(const std::u16string& text);
     void replaceCatalog(const std::u16string& folder);
+    void giveTypeSwitches(CCatalog& catalog) const;
     void cut();
     void copy();
     void paste();
