@@ -1,0 +1,486 @@
+#include "shell/MainFrame.h"
+
+#include "engine/Paths.h"
+#include "engine/TextPage.h"
+#include "shell/FolderChooser.h"
+#include "shell/Icons.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace tessarel {
+namespace {
+
+constexpr std::u16string_view kReadingFiles = u"Reading files...";
+constexpr std::u16string_view kReadyForSearch = u"Ready for search.";
+constexpr std::u16string_view kEnterWords = u"Please, enter search words.";
+constexpr int kTagRounds = 10;
+
+QToolBar* BandOf(QMainWindow* window, QWidget* panel, const QString& name) {
+    auto* band = new QToolBar(name, window);
+    band->setObjectName(name);
+    band->setMovable(false);
+    band->setFloatable(false);
+    band->addWidget(panel);
+    window->addToolBarBreak(Qt::TopToolBarArea);
+    window->addToolBar(Qt::TopToolBarArea, band);
+    return band;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u16string& firstArgument,
+                       QWidget* parent)
+    : QMainWindow(parent), settings_(settings), notifier_(notifier) {
+    // Construction: the settings holder loads every key.
+    sink_ = std::make_unique<QtEngineSink>(
+        this, [this](std::uint32_t message, const std::u16string& payload) { engineMessage(message, payload); });
+    options_ = std::make_unique<COptionsSheet>(settings, notifier);
+    options_->reload = [this] { Reload(); };
+    log_ = std::make_unique<CLogFile>(ProgramDirectory(settings), notifier);
+    resultsShown = true;
+    openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    chooseFolder = [](QWidget* owner, const QString& initial) { return CFolderChooser::choose(owner, initial); };
+    chooseOpenFile = [](QWidget* owner) {
+        return QFileDialog::getOpenFileName(owner, QStringLiteral("Open"), QDir::homePath(),
+                                            QStringLiteral("HTML pages (*.html *.htm);;All files (*)"));
+    };
+    chooseSaveFile = [](QWidget* owner) {
+        return QFileDialog::getSaveFileName(owner, QStringLiteral("Save As"),
+                                            QDir::home().filePath(QStringLiteral("results.html")),
+                                            QStringLiteral("HTML pages (*.html *.htm)"));
+    };
+
+    // Creation. The view comes with the frame, before any reading run writes the log it empties.
+    setWindowTitle(QStringLiteral("Tessarel 2.3"));
+    setWindowIcon(ToolIcon(ToolIconKind::Program));
+    view_ = new CTessView(settings, notifier, this);
+    view_->handleLink = [this](const std::u16string& address) { HandleLink(address); };
+    view_->focusSearch = [this] { searchBox()->setFocus(Qt::OtherFocusReason); };
+    setCentralWidget(view_);
+    connect(view_, &CTessView::historyChanged, this, &CMainFrame::updateHistoryCommands);
+
+    buildMenus();
+    uiScale_ = static_cast<float>(menuBar()->sizeHint().height()) * 0.05263158f;
+    buildToolBar();
+    buildSearchBar();
+    connect(toolBar_, &QToolBar::visibilityChanged, action(ID_VIEW_TOOLBAR), &QAction::setChecked);
+    messagePane_ = new QLabel(QStringLiteral("Ready"), this);
+    statusBar()->addWidget(messagePane_, 1);
+    updateHistoryCommands();
+
+    catalog_ = std::make_unique<CCatalog>(settings, *sink_, notifier);
+    catalog_->rtf = &rtfConverter_;
+    searcher_ = std::make_unique<CSearcher>(*sink_);
+    showHomeWhenRead = 1;
+
+    // The folder of the command line, or the startup folder.
+    const std::u16string folder = firstArgument.size() >= 4 ? firstArgument : options_->StartupDirectory;
+    folderBox()->setText(QString::fromStdU16String(folder));
+    if (!folder.empty()) {
+        catalog_->folder = folder;
+        giveTypeSwitches(*catalog_);
+        catalog_->start();
+    }
+    view_->firstDisplay(*options_);
+    resize(1100, 800);
+}
+
+CMainFrame::~CMainFrame() {
+    // Both threads end before either object goes: a search waiting for the reading run would
+    // otherwise scan a catalogue destroyed under it.
+    if (catalog_)
+        catalog_->waitForEnd();
+    searcher_->waitForEnd();
+    catalog_.reset();
+    searcher_.reset();
+    options_.reset();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Out of sight at once; a reading run still going is waited for as the window goes.
+    hide();
+    event->accept();
+}
+
+QAction* CMainFrame::addCommand(int command, const QString& label, const QString& prompt, const QString& tip,
+                                std::function<void()> run) {
+    auto* action = new QAction(label, this);
+    action->setData(command);
+    if (!prompt.isEmpty())
+        action->setStatusTip(prompt);
+    if (!tip.isEmpty())
+        action->setToolTip(tip);
+    if (run)
+        connect(action, &QAction::triggered, this, [run] { run(); });
+    else
+        action->setEnabled(false);  // a command without a handler is offered disabled
+    actions_[command] = action;
+    return action;
+}
+
+QAction* CMainFrame::action(int command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::buildMenus() {
+    auto shortcut = [](QAction* a, std::initializer_list<const char*> keys) {
+        QList<QKeySequence> list;
+        for (const char* k : keys)
+            list.append(QKeySequence(QString::fromLatin1(k)));
+        a->setShortcuts(list);
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* a = addCommand(ID_FILE_NEW, QStringLiteral("New Search\tCtrl+N"), QStringLiteral("New Search"),
+                            QStringLiteral("New"), [this] { searchBox()->clear(); });
+    a->setIcon(ToolIcon(ToolIconKind::New));
+    shortcut(a, {"Ctrl+N"});
+    file->addAction(a);
+    file->addSeparator();
+    a = addCommand(ID_FILE_OPEN, QStringLiteral("Open...\tCtrl+O"), QStringLiteral("Open"), QStringLiteral("Open"),
+                   [this] { openPage(); });
+    a->setIcon(ToolIcon(ToolIconKind::Open));
+    shortcut(a, {"Ctrl+O"});
+    file->addAction(a);
+    a = addCommand(ID_FILE_SAVE, QStringLiteral("Save\tCtrl+S"), QStringLiteral("Save"), QStringLiteral("Save"),
+                   [this] { savePage(false); });
+    a->setIcon(ToolIcon(ToolIconKind::Save));
+    shortcut(a, {"Ctrl+S"});
+    file->addAction(a);
+    file->addAction(addCommand(ID_FILE_SAVE_AS, QStringLiteral("Save As..."), QStringLiteral("Save As"),
+                               QStringLiteral("Save As"), [this] { savePage(true); }));
+    file->addSeparator();
+    a = addCommand(ID_FILE_PRINT, QStringLiteral("Print...\tCtrl+P"), QStringLiteral("Print current page"),
+                   QStringLiteral("Print"), [this] { printPage(); });
+    a->setIcon(ToolIcon(ToolIconKind::Print));
+    shortcut(a, {"Ctrl+P"});
+    file->addAction(a);
+    file->addAction(addCommand(ID_FILE_PAGE_SETUP, QStringLiteral("Page Setup..."), QStringLiteral("Print Setup"),
+                               QStringLiteral("Print Setup"), [this] { pageSetup(); }));
+    file->addSeparator();
+    file->addAction(addCommand(ID_APP_EXIT, QStringLiteral("Exit"), QStringLiteral("Exit"), QStringLiteral("Exit"),
+                               [this] { close(); }));
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    a = addCommand(ID_EDIT_UNDO, QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Undo"), QStringLiteral("Undo"), {});
+    shortcut(a, {"Ctrl+Z", "Alt+Backspace"});
+    edit->addAction(a);
+    edit->addSeparator();
+    a = addCommand(ID_CUT, QStringLiteral("Cut\tCtrl+X,"), QStringLiteral("Cut"), QStringLiteral("Cut"),
+                   [this] { cut(); });
+    a->setIcon(ToolIcon(ToolIconKind::Cut));
+    shortcut(a, {"Ctrl+X"});
+    edit->addAction(a);
+    a = addCommand(ID_COPY, QStringLiteral("Copy\tCtrl+C"), QStringLiteral("Copy"), QStringLiteral("Copy"),
+                   [this] { copy(); });
+    a->setIcon(ToolIcon(ToolIconKind::Copy));
+    shortcut(a, {"Ctrl+C"});
+    edit->addAction(a);
+    a = addCommand(ID_PASTE, QStringLiteral("Paste\tCtrl+V"), QStringLiteral("Paste"), QStringLiteral("Paste"),
+                   [this] { paste(); });
+    a->setIcon(ToolIcon(ToolIconKind::Paste));
+    shortcut(a, {"Ctrl+V"});
+    edit->addAction(a);
+    edit->addSeparator();
+    a = addCommand(ID_FIND, QStringLiteral("Find\tCtrl+F"), QStringLiteral("Find in this page"),
+                   QStringLiteral("Find"), [this] { view_->openFind(); });
+    a->setIcon(ToolIcon(ToolIconKind::Find));
+    // The menu names Ctrl+F; the key works as the label says.
+    shortcut(a, {"Ctrl+F"});
+    edit->addAction(a);
+
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    a = addCommand(ID_VIEW_TOOLBAR, QStringLiteral("Toolbars"), QStringLiteral("Show Toolbars"),
+                   QStringLiteral("Toolbars"), [this] { toolBar_->setVisible(!toolBar_->isVisible()); });
+    a->setCheckable(true);
+    a->setChecked(true);
+    viewMenu->addAction(a);
+    a = addCommand(ID_VIEW_STATUS_BAR, QStringLiteral("Status Bar"), QStringLiteral("Show Status Bar"),
+                   QStringLiteral("Status Bar"), [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    a->setCheckable(true);
+    a->setChecked(true);
+    viewMenu->addAction(a);
+    viewMenu->addSeparator();
+    a = addCommand(ID_BACK, QStringLiteral("Back,"), QStringLiteral("Back"), QStringLiteral("Back"),
+                   [this] { view_->goBack(); });
+    a->setIcon(ToolIcon(ToolIconKind::Back));
+    viewMenu->addAction(a);
+    a = addCommand(ID_FORWARD, QStringLiteral("Forward"), QStringLiteral("Forward"), QStringLiteral("Forward"),
+                   [this] { view_->goForward(); });
+    a->setIcon(ToolIcon(ToolIconKind::Forward));
+    viewMenu->addAction(a);
+    viewMenu->addSeparator();
+    a = addCommand(ID_HOME, QStringLiteral("Home page"), QStringLiteral("Home"), QStringLiteral("Home"),
+                   [this] { view_->NavigateHome(); });
+    a->setIcon(ToolIcon(ToolIconKind::Home));
+    viewMenu->addAction(a);
+    viewMenu->addSeparator();
+    // Stop is offered and stops nothing: a reading run or a search runs to its end.
+    a = addCommand(ID_STOP, QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"), [] {});
+    a->setIcon(ToolIcon(ToolIconKind::Stop));
+    viewMenu->addAction(a);
+    a = addCommand(ID_RELOAD, QStringLiteral("Refresh"), QStringLiteral("Reload files from directory"),
+                   QStringLiteral("Reload files"), [this] { Reload(); });
+    a->setIcon(ToolIcon(ToolIconKind::Reload));
+    viewMenu->addAction(a);
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(addCommand(ID_OPTIONS, QStringLiteral("Options"), {}, {}, [this] { options_->show(this); }));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    a = addCommand(ID_HELP_TESSAREL, QStringLiteral("Tessarel Help"), QStringLiteral("Help"), QStringLiteral("Help"),
+                   [this] { view_->NavigateHelp(); });
+    a->setIcon(ToolIcon(ToolIconKind::Help));
+    help->addAction(a);
+}
+
+void CMainFrame::buildToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolBar_->setObjectName(QStringLiteral("Toolbar"));
+    toolBar_->setIconSize(QSize(24, 24));
+    toolBar_->setFloatable(false);
+    const std::initializer_list<int> groups[] = {{ID_BACK, ID_FORWARD},
+                                                 {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE},
+                                                 {ID_CUT, ID_COPY, ID_PASTE},
+                                                 {ID_STOP, ID_RELOAD, ID_HOME},
+                                                 {ID_FIND},
+                                                 {ID_FILE_PRINT},
+                                                 {ID_HELP_TESSAREL}};
+    bool first = true;
+    for (const auto& group : groups) {
+        if (!first)
+            toolBar_->addSeparator();
+        first = false;
+        for (int command : group)
+            toolBar_->addAction(action(command));
+    }
+}
+
+void CMainFrame::buildSearchBar() {
+    searchPanel_ = new CBarPanel(CBarPanel::SearchRow, uiScale_, this);
+    folderPanel_ = new CBarPanel(CBarPanel::FolderRow, uiScale_, this);
+    optionsPanel_ = new CBarPanel(CBarPanel::OptionsRow, uiScale_, this);
+    searchPanel_->button->onSearch = [this] { StartSearch(); };
+    folderPanel_->button->onBrowse = [this] { Browse(); };
+    // Enter in the search box is the dialog's OK command: search.
+    connect(searchPanel_->box, &QLineEdit::returnPressed, this, &CMainFrame::StartSearch);
+    BandOf(this, searchPanel_, QStringLiteral("Search"));
+    BandOf(this, folderPanel_, QStringLiteral("Folder"));
+    BandOf(this, optionsPanel_, QStringLiteral("Options"));
+}
+
+void CMainFrame::updateHistoryCommands() {
+    action(ID_BACK)->setEnabled(view_->canGoBack == 1);
+    action(ID_FORWARD)->setEnabled(view_->canGoForward == 1);
+}
+
+QString CMainFrame::statusText() const { return messagePane_->text(); }
+
+void CMainFrame::showText(const std::u16string& text) { view_->ShowPage(text, false); }
+
+void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payload) {
+    switch (message) {
+    case WM_ENGINE_STATUS:
+        messagePane_->setText(QString::fromStdU16String(payload));
+        messagePane_->repaint();
+        break;
+    case WM_SEARCH_DONE:
+        // A newer search may have started before this message was handled: its own message
+        // follows, and its output is not read while it is being written.
+        if (searcher_->isRunning())
+            break;
+        view_->ShowPage(searcher_->output(), false);
+        resultsShown = true;
+        break;
+    case WM_SEARCH_WAITING:
+        view_->ShowPage(kReadingFiles, false);
+        break;
+    case WM_READING_DONE:
+        if (pendingFolder_) {
+            // A run asked for while this one went: it starts now, and its end shows the page.
+            const std::u16string folder = std::move(*pendingFolder_);
+            pendingFolder_.reset();
+            replaceCatalog(folder);
+            break;
+        }
+        if (showHomeWhenRead == 1)
+            view_->NavigateHome();
+        else
+            view_->ShowPage(kReadyForSearch, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::StartReadingRun(const std::u16string& folder) {
+    // Never two reading runs at once, and never a catalogue destroyed under its thread.
+    if (catalog_ && catalog_->isRunning()) {
+        pendingFolder_ = folder;
+        return;
+    }
+    replaceCatalog(folder);
+}
+
+void CMainFrame::replaceCatalog(const std::u16string& folder) {
+    if (catalog_)
+        catalog_->waitForEnd();
+    // A search may be scanning the old catalogue.
+    searcher_->waitForEnd();
+    catalog_.reset();
+    catalog_ = std::make_unique<CCatalog>(settings_, *sink_, notifier_);
+    catalog_->rtf = &rtfConverter_;
+    catalog_->folder = folder;
+    giveTypeSwitches(*catalog_);
+    catalog_->start();
+}
+
+void CMainFrame::giveTypeSwitches(CCatalog& catalog) const {
+    catalog.FilesText = options_->FilesText;
+    catalog.FilesRtf = options_->FilesRtf;
+    catalog.FilesDoc = options_->FilesDoc;
+    catalog.FilesPdf = options_->FilesPdf;
+    catalog.FilesDocx = options_->FilesDocx;
+    catalog.FilesXlsx = options_->FilesXlsx;
+    catalog.FilesPptx = options_->FilesPptx;
+    catalog.FilesOdt = options_->FilesOdt;
+}
+
+void CMainFrame::Reload() { StartReadingRun(folderBox()->text().toStdU16String()); }
+
+void CMainFrame::Browse() {
+    showHomeWhenRead = 0;
+    const std::optional<QString> chosen = chooseFolder(this, folderBox()->text());
+    if (!chosen)
+        return;
+    folderBox()->setText(*chosen);
+    view_->setHistoryState(CTessView::HistoryBack, 0);
+    view_->setHistoryState(CTessView::HistoryForward, 0);
+    resultsShown = false;
+    StartReadingRun(chosen->toStdU16String());
+}
+
+void CMainFrame::StartSearch() {
+    if (searcher_->isRunning())
+        return;
+    const COptionsSheet& o = *options_;
+    searcher_->resultsPerFile = o.UnlimitedResults != 0 ? 20 : std::clamp(o.ResultsPerFile, 0, 20);
+    searcher_->groupByFiles = o.groupByFiles;
+    searcher_->query.fixBeginning = o.LimitLeft != 0 ? 1 : 0;
+    searcher_->query.caseSensitive = optionsPanel_->caseSensitive->isChecked() ? 1 : 0;
+    // The typed text, a blank, cut to 199 units.
+    searcher_->query.setQueryText(searchBox()->text().toStdU16String());
+    searcher_->query.split();
+    if (searcher_->query.wordCount() == 0) {
+        notifier_.warn(u"Tessarel", std::u16string(kEnterWords));
+        searchBox()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    searcher_->catalog = catalog_.get();
+    searcher_->order = optionsPanel_->orderList->currentIndex();
+    searcher_->query.matchWord = optionsPanel_->matchWord->isChecked() ? 1 : 0;
+    searcher_->start();
+}
+
+void CMainFrame::HandleLink(const std::u16string& address) {
+    // Tag-like spans are cut from the address, ten rounds at most.
+    std::u16string copy = address;
+    for (int round = 0; round < kTagRounds; ++round) {
+        const std::size_t open = copy.find(u'<');
+        const std::size_t close = copy.find(u'>');
+        if (open == std::u16string::npos || close == std::u16string::npos)
+            break;
+        copy = copy.substr(0, open) + copy.substr(close + 1);
+    }
+    const std::size_t openAt = copy.find(u"open#");
+    if (openAt != std::u16string::npos && openDocument)
+        openDocument(QString::fromStdU16String(copy.substr(openAt + 5)));
+    const std::size_t showAt = copy.find(u"show#");
+    if (showAt == std::u16string::npos || !resultsShown || !catalog_)
+        return;
+    // The catalogue being filled by a reload is not read until its run has ended.
+    if (catalog_->isRunning())
+        return;
+    const std::optional<ShowLink> link = ParseShowLink(copy, showAt);
+    if (!link)
+        return;
+    const std::optional<std::u16string> page = BuildTextPage(*catalog_, *link, searcher_->query);
+    if (page)
+        view_->ShowPage(*page, true);
+}
+
+void CMainFrame::cut() {
+    if (searchBox()->hasFocus())
+        searchBox()->cut();
+}
+
+void CMainFrame::copy() {
+    if (searchBox()->hasFocus())
+        searchBox()->copy();
+    else
+        view_->copySelection();
+}
+
+void CMainFrame::paste() {
+    if (searchBox()->hasFocus())
+        searchBox()->paste();
+}
+
+void CMainFrame::openPage() {
+    const QString file = chooseOpenFile(this);
+    if (!file.isEmpty())
+        view_->ShowSavedPage(file);
+}
+
+void CMainFrame::savePage(bool askName) {
+    const QString shown = view_->shownFile();
+    if (shown.isEmpty())
+        return;
+    QString target = savedFrom_ == shown ? savedPath_ : QString();
+    if (askName || target.isEmpty()) {
+        target = chooseSaveFile(this);
+        if (target.isEmpty())
+            return;
+    }
+    if (target == shown)
+        return;
+    QFile::remove(target);
+    if (QFile::copy(shown, target)) {
+        savedFrom_ = shown;
+        savedPath_ = target;
+    }
+}
+
+void CMainFrame::printPage() {
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer_.get(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        view_->printPage(*printer_);
+}
+
+void CMainFrame::pageSetup() {
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPageSetupDialog dialog(printer_.get(), this);
+    dialog.exec();
+}
+
+} // namespace tessarel

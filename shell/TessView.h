@@ -1,0 +1,142 @@
+#pragma once
+// The results view: an embedded browser that shows the home, help, status, result and text pages
+// of the contents folder. Every navigation passes the main window's link handling first; "open#"
+// and "show#" addresses are never loaded. Script is off and only the contents folder is reachable.
+
+#include "engine/LogFile.h"
+#include "engine/Pages.h"
+#include "platform/Notifier.h"
+#include "platform/SettingsStore.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+class QPrinter;
+class QWebEngineProfile;
+
+namespace tessarel {
+
+class COptionsSheet;
+
+// Lets through only file requests inside the contents folder; an image whose name differs in
+// case from the installed file ("images/PDF.gif") is served from that file.
+class ContentsGuard : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+public:
+    explicit ContentsGuard(QObject* parent = nullptr) : QWebEngineUrlRequestInterceptor(parent) {}
+    void setContentsFolder(const QString& folder);
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+    // The file a request for `path` is served from: itself, its case-blind twin in the same
+    // folder, or nothing when it lies outside the contents folder.
+    std::optional<QString> servedPath(const QString& path) const;
+
+private:
+    QString contentsFolder_;
+};
+
+class CTessPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    using Hook = std::function<bool(const QUrl& url, bool mainFrame)>;
+    CTessPage(QWebEngineProfile* profile, Hook beforeNavigate, QObject* parent);
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+
+private:
+    Hook beforeNavigate_;
+};
+
+// The find-in-page window.
+class CFindDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CFindDialog(QWebEngineView* view);
+    QLineEdit* text = nullptr;
+    QCheckBox* matchCase = nullptr;
+
+private:
+    void find(bool backward);
+    QWebEngineView* view_;
+};
+
+class CTessView : public QWebEngineView {
+    Q_OBJECT
+public:
+    enum HistoryKind { HistoryBack, HistoryForward };
+
+    CTessView(SettingsStore& settings, Notifier& notifier, QWidget* parent);
+    ~CTessView() override;
+
+    // Set by the main window before the first display.
+    std::function<void(const std::u16string& address)> handleLink;
+    std::function<void()> focusSearch;
+
+    // Takes the page folder from ProgramDirectory (empty: the current directory) and shows home.
+    void firstDisplay(const COptionsSheet& options);
+    void NavigateHome();
+    void NavigateHelp();
+    // Writes `body` as the next content page and shows it, at "#point1" when `jump` is set.
+    void ShowPage(std::u16string_view body, bool jump);
+    // Shows a saved page: its bytes become the next content page.
+    bool ShowSavedPage(const QString& file);
+    // The file of the page now shown (a content, home or help page), or empty.
+    QString shownFile() const;
+
+    void goBack();
+    void goForward();
+    // The browser's history state; the main window also clears both after a folder choice.
+    void setHistoryState(HistoryKind kind, int state);
+    int canGoBack = 0;
+    int canGoForward = 0;
+
+    void openFind();
+    void copySelection();
+    void printPage(QPrinter& printer);
+
+    int pageNumber() const { return writer_ ? writer_->pageNumber() : 1; }
+    const QString& pageDirectory() const { return pageDirectory_; }
+    QString contentsFolder() const;
+    // The time from the last ShowPage to its page being loaded, in milliseconds.
+    qint64 lastShowMilliseconds() const { return lastShowMs_; }
+
+signals:
+    void historyChanged();
+    // A page finished loading (ok or not).
+    void pageLoaded(bool ok);
+
+private:
+    bool beforeNavigate(const QUrl& url, bool mainFrame);
+    void loaded(bool ok);
+    void navigateToFile(const QString& file, bool jump);
+
+    SettingsStore& settings_;
+    const COptionsSheet* options_ = nullptr;
+    std::unique_ptr<PageWriter> writer_;
+    bool focusSearchOnLoad_ = false;
+    QString pageDirectory_;
+    CLogFile log_;
+    QWebEngineProfile* profile_ = nullptr;
+    ContentsGuard* guard_ = nullptr;
+    CTessPage* page_ = nullptr;
+    CFindDialog* find_ = nullptr;
+    QElapsedTimer showTimer_;
+    qint64 lastShowMs_ = -1;
+    int openedNumber_ = 0;
+};
+
+// The address as the link rules read it: percent escapes decoded.
+std::u16string DecodedAddress(const QUrl& url);
+
+} // namespace tessarel
