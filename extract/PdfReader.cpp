@@ -35,9 +35,6 @@ void AppendPiece(void* stream, const char* bytes, int length) {
     out.text.append(bytes, static_cast<std::size_t>(length));
 }
 
-// Once the buffer is full nothing more can be kept: stop laying out pages.
-bool StopWhenFull(void* stream) { return static_cast<OutputBuffer*>(stream)->full; }
-
 // Each document gets parameters of its own, so no library state survives from one to the next.
 struct ScopedGlobalParams {
     ScopedGlobalParams() {
@@ -65,9 +62,9 @@ std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
     TextOutputDev device(AppendPiece, &out, /*physLayout*/ false, /*fixedPitch*/ 0, /*rawOrder*/ false);
     device.setTextEOL(eolDOS);
     device.setTextPageBreaks(true);
-    if (device.isOk() && pages > 0)
-        doc.displayPages(&device, 1, pages, 72, 72, 0, /*useMediaBox*/ false, /*crop*/ true,
-                         /*printing*/ false, StopWhenFull, &out);
+    // Page by page, so that a full buffer ends the work as well as the text.
+    for (int page = 1; device.isOk() && page <= pages && !out.full; ++page)
+        doc.displayPage(&device, page, 72, 72, 0, /*useMediaBox*/ false, /*crop*/ true, /*printing*/ false);
     // The form feed after the last page separates nothing.
     if (!text.empty() && text.back() == '\f')
         text.pop_back();

@@ -242,7 +242,8 @@ void Converter::textByte(char byte) {
     if (stack_.empty() || consumedByFallback())
         return;
     const GroupState& s = state();
-    if (s.destination != Destination::Text || s.hidden)
+    // A NUL would end the text early wherever it is read as a C string.
+    if (s.destination != Destination::Text || s.hidden || byte == '\0')
         return;
     const int page = effectiveCodePage();
     if (!pendingBytes_.empty() && page != pendingCodePage_)
@@ -398,12 +399,12 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
     }
 
     if (word == "u") {
-        if (consumedByFallback())
+        if (!hasParameter || consumedByFallback())
             return;
         long value = std::clamp(parameter, -32768L, 65535L);
         if (value < 0)
             value += 65536;
-        if (!s.hidden)
+        if (!s.hidden && value != 0)
             emitUnit(static_cast<char16_t>(value));
         fallbackLeft_ = s.fallbackLength;
         return;

@@ -43,18 +43,19 @@ void ScanInto(FileRecord& record, std::u16string_view part, Scan scan) {
     record.text = std::move(text);
 }
 
-// The reader frame of the single-part formats: the last member of that name is the one read.
+// The reader frame of the single-part formats. When the name occurs more than once the last
+// member is the one whose text stands, so only that one is inflated.
 void ReadNamedMember(FileRecord& record, const ReadContext& context, const std::string& name, Scan scan) {
     record.text.clear();
     if (context.wordTempPath.empty())
         return;
     ZipArchive zip(ArchivePath(record));
-    bool extracted = false;
-    std::u16string part;
+    int last = -1;
     for (int i = 0; i < zip.memberCount(); ++i)
         if (zip.memberName(i) == name)
-            extracted = ExtractMember(zip, i, context, kMaxInflatedBytes, part);
-    if (extracted)
+            last = i;
+    std::u16string part;
+    if (ExtractMember(zip, last, context, kMaxInflatedBytes, part))
         ScanInto(record, part, scan);
 }
 

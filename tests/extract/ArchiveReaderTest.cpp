@@ -99,6 +99,11 @@ TEST_F(ArchiveReaders, XlsxWithoutSharedStringsIsEmpty) {
     EXPECT_EQ(read("numbers.xlsx", {{"xl/worksheets/sheet1.xml", "<c><v>31415</v></c>"}}), u"");
 }
 
+TEST_F(ArchiveReaders, RepeatedMemberNameReadsTheLastOne) {
+    EXPECT_EQ(read("twice.xlsx", {{"xl/sharedStrings.xml", "<t>old</t>"}, {"xl/sharedStrings.xml", "<t>new</t>"}}),
+              u"new\n");
+}
+
 TEST_F(ArchiveReaders, PptxSlidesInMemberOrderNotesLeftOut) {
     const std::u16string text =
         read("deck.pptx", {{"ppt/slides/slide2.xml", "<a:t>second</a:t>"},

@@ -47,6 +47,7 @@ const RtfCase kRtfCases[] = {
     {"NotRtf", "plain text", u""},
     {"UpperCaseSignatureIsNotRtf", "{\\RTF1 text}", u""},
     {"BackslashNewlineIsParagraph", "{\\rtf1 a\\\nb}", u"a\r\nb"},
+    {"NulNeverReachesTheText", "{\\rtf1 a\\u0?\\'00\\u b}", u"ab"},
     {"StarOnlyAtGroupStart", "{\\rtf1 a\\*b}", u"ab"},
 };
 
