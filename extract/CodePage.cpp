@@ -68,18 +68,19 @@ CodePageDecoder::CodePageDecoder() = default;
 CodePageDecoder::~CodePageDecoder() = default;
 
 CodePageDecoder::Page& CodePageDecoder::page(int codePage) {
+    // Only the pages named above are ever made, so a document naming thousands of unknown
+    // pages costs no more than one naming none.
+    if (IconvName(codePage).empty())
+        codePage = 1252;
     for (auto& p : pages_)
         if (p->codePage == codePage)
             return *p;
     auto p = std::make_unique<Page>();
     p->codePage = codePage;
-    std::string name = IconvName(codePage);
-    if (name.empty())
-        name = IconvName(1252);
-    p->handle = iconv_open("UTF-16LE", name.c_str());
+    p->handle = iconv_open("UTF-16LE", IconvName(codePage).c_str());
     if (p->handle == reinterpret_cast<iconv_t>(-1))
         p->handle = iconv_open("UTF-16LE", "CP1252");
-    p->multiByte = IsMultiByte(codePage) && !IconvName(codePage).empty();
+    p->multiByte = IsMultiByte(codePage);
     for (int b = 0; b < 256; ++b) {
         p->table[static_cast<std::size_t>(b)] = b < 0x80 ? static_cast<char16_t>(b) : kReplacement;
         if (b >= 0x80 && p->handle != reinterpret_cast<iconv_t>(-1) && !p->multiByte) {

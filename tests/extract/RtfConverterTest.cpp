@@ -31,6 +31,8 @@ const RtfCase kRtfCases[] = {
     {"NegativeUnicode", "{\\rtf1 \\u-4064?}", u"\uF020"},
     {"AnsiCodePage1251", "{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e0\\'e2\\'e5\\'ed}", u"Правен"},
     {"AnsiCodePage1250", "{\\rtf1\\ansi\\ansicpg1250 \\'9a\\'e8}", u"šč"},
+    {"DoubleByteCodePage", "{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'83e}", u"\u3042\u30C6"},
+    {"UnknownCodePageReadsAs1252", "{\\rtf1\\ansicpg77777 \\'e9}", u"é"},
     {"DefaultAnsiIs1252", "{\\rtf1\\ansi caf\\'e9}", u"café"},
     {"FontCharsetDecidesPage", "{\\rtf1\\ansi{\\fonttbl{\\f0 Times;}{\\f1\\fcharset204 Arial;}}\\f1\\'c4\\f0\\'c4}", u"ДÄ"},
     {"HiddenTextDropped", "{\\rtf1 shown {\\v hidden}\\v also\\v0  again}", u"shown  again"},
