@@ -1,8 +1,85 @@
+#include "extract/PdfText.h"
 #include "extract/Readers.h"
+#include "platform/Text.h"
+
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <TextOutputDev.h>
+#include <goo/GooString.h>
+
+#include <memory>
+#include <mutex>
 
 namespace tessarel {
+namespace {
 
-// Placeholder until the PDF reader lands: PDF documents get the empty text.
-void ReadPdfText(FileRecord& record, const ReadContext&) { record.text.clear(); }
+// The library's global parameters are one process-wide object: one document at a time.
+std::mutex pdfLibrary;
+
+struct OutputBuffer {
+    std::string& text;
+    std::size_t capacity;
+    bool full = false;
+};
+
+// Every piece the text device emits, separators and page breaks included, passes here. A piece
+// that doesn't fit ends the text, so the text never has a hole in it.
+void AppendPiece(void* stream, const char* bytes, int length) {
+    auto& out = *static_cast<OutputBuffer*>(stream);
+    if (out.full || length <= 0)
+        return;
+    if (out.text.size() + static_cast<std::size_t>(length) >= out.capacity) {
+        out.full = true;
+        return;
+    }
+    out.text.append(bytes, static_cast<std::size_t>(length));
+}
+
+// Each document gets parameters of its own, so no library state survives from one to the next.
+struct ScopedGlobalParams {
+    ScopedGlobalParams() {
+        globalParams = std::make_unique<GlobalParams>();
+        globalParams->setTextEncoding("UTF-8");
+    }
+    ~ScopedGlobalParams() { globalParams.reset(); }
+};
+
+} // namespace
+
+std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
+    std::string text;
+    if (capacity == 0)
+        return text;
+    std::lock_guard<std::mutex> lock(pdfLibrary);
+    ScopedGlobalParams params;
+    // No passwords: a document that needs a user password doesn't open, and that is its answer.
+    PDFDoc doc(std::make_unique<GooString>(path));
+    if (!doc.isOk() || !doc.okToCopy())
+        return text;
+    const int pages = doc.getNumPages();
+    text.reserve(capacity);
+    OutputBuffer out{text, capacity};
+    TextOutputDev device(AppendPiece, &out, /*physLayout*/ false, /*fixedPitch*/ 0, /*rawOrder*/ false);
+    device.setTextEOL(eolDOS);
+    device.setTextPageBreaks(true);
+    // Page by page, so that a full buffer ends the work as well as the text.
+    for (int page = 1; device.isOk() && page <= pages && !out.full; ++page)
+        doc.displayPage(&device, page, 72, 72, 0, /*useMediaBox*/ false, /*crop*/ true, /*printing*/ false);
+    // The form feed after the last page separates nothing.
+    if (!text.empty() && text.back() == '\f')
+        text.pop_back();
+    return text;
+}
+
+void ReadPdfText(FileRecord& record, const ReadContext&) {
+    record.text.clear();
+    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    const std::size_t size = record.size > 0 ? static_cast<std::size_t>(record.size) : 0;
+    std::string utf8 = ExtractPdfText(path, 3 * size + 1024);
+    const std::size_t nul = utf8.find('\0');
+    if (nul != std::string::npos)
+        utf8.resize(nul);
+    record.text = FromUtf8(utf8);
+}
 
 } // namespace tessarel

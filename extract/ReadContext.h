@@ -12,7 +12,7 @@ struct ReadContext {
     std::string contentsPath;
     // The temporary extraction file shared by the Word binary glue and the archive readers.
     std::string wordTempPath;
-    // The RTF converter; may be null, in which case RTF documents get the empty text.
+    // The RTF converter; may be null, in which case the RTF reader uses one of its own.
     RtfConverterControl* rtf = nullptr;
 };
 

@@ -1,11 +1,25 @@
 #include "extract/Readers.h"
 #include "extract/RtfConverter.h"
+#include "platform/Text.h"
+
+#include <cstdio>
+#include <memory>
 
 namespace tessarel {
 
-// Placeholder until the RTF converter lands: RTF documents get the empty text.
-std::u16string RtfConverterControl::convert(std::string_view) { return {}; }
-
-void ReadRtfText(FileRecord& record, const ReadContext&) { record.text.clear(); }
+void ReadRtfText(FileRecord& record, const ReadContext& context) {
+    record.text.clear();
+    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f || record.size <= 0)
+        return;
+    std::string bytes(static_cast<std::size_t>(record.size), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f.get()));
+    // The converter holds no state between documents, so a reading run without the window's
+    // converter (the command line) uses one of its own.
+    RtfConverterControl local;
+    RtfConverterControl& converter = context.rtf ? *context.rtf : local;
+    record.text = converter.convert(bytes);
+}
 
 } // namespace tessarel

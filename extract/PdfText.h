@@ -1,0 +1,15 @@
+#pragma once
+// The PDF driver: the PDF library's text of every page as UTF-8.
+
+#include <cstddef>
+#include <string>
+
+namespace tessarel {
+
+// The text of all pages in reading order, lines ended by CR LF, pages separated by one form
+// feed and none after the last. Empty when the document can't be opened, needs a user password
+// or forbids copying its text. At most capacity - 1 bytes: the text stops before the first piece
+// that would not fit.
+std::string ExtractPdfText(const std::string& path, std::size_t capacity);
+
+} // namespace tessarel

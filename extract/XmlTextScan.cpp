@@ -1,0 +1,177 @@
+#include "extract/XmlTextScan.h"
+
+namespace tessarel {
+namespace {
+
+// However the part is made, no scan runs longer than this many steps.
+constexpr std::size_t kMaxScanSteps = 100'000'000;
+constexpr std::size_t npos = std::u16string_view::npos;
+
+// Where the text of a start tag found at `tag` (of `tagLength` units) begins: after the tag's
+// ">" when the tag is exactly the wanted one, with or without attributes. `npos` when the tag is
+// another one that only shares the prefix; `end` when the part ends inside the tag.
+struct TagText {
+    std::size_t start = npos;
+    bool end = false;
+};
+
+TagText TextAfterTag(std::u16string_view part, std::size_t tag, std::size_t tagLength) {
+    const std::size_t next = tag + tagLength;
+    if (next >= part.size())
+        return {npos, true};
+    if (part[next] == u'>')
+        return {next + 1, false};
+    if (part[next] == u' ') {
+        const std::size_t close = part.find(u'>', next);
+        if (close == npos)
+            return {npos, true};
+        return {close + 1, false};
+    }
+    return {npos, false};
+}
+
+// The value of attribute `name` inside one element's text, or empty.
+std::string_view AttributeValue(std::string_view element, std::string_view name) {
+    std::size_t at = 0;
+    while ((at = element.find(name, at)) != std::string_view::npos) {
+        const bool wordStart = at > 0 && (element[at - 1] == ' ' || element[at - 1] == '\t' ||
+                                          element[at - 1] == '\n' || element[at - 1] == '\r');
+        std::size_t p = at + name.size();
+        at = p;
+        if (!wordStart)
+            continue;
+        while (p < element.size() && (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+            ++p;
+        if (p >= element.size() || element[p] != '=')
+            continue;
+        ++p;
+        while (p < element.size() && (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+            ++p;
+        if (p >= element.size() || (element[p] != '"' && element[p] != '\''))
+            continue;
+        const char quote = element[p];
+        const std::size_t close = element.find(quote, p + 1);
+        if (close == std::string_view::npos)
+            return {};
+        return element.substr(p + 1, close - p - 1);
+    }
+    return {};
+}
+
+} // namespace
+
+void ScanDocxText(std::u16string_view part, std::u16string& text) {
+    std::size_t p = 0;
+    // The next paragraph end at or after p; it only moves forward, so a search that found
+    // nothing need not be repeated (a part without paragraph ends would otherwise cost n² time).
+    std::size_t paragraphEnd = part.find(u"</w:p>");
+    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
+        if (paragraphEnd != npos && paragraphEnd < p)
+            paragraphEnd = part.find(u"</w:p>", p);
+        const std::size_t tag = part.find(u"<w:t", p);
+        if (tag == npos)
+            break;
+        // One line feed before the first text-bearing tag after a paragraph end.
+        if (paragraphEnd == npos || paragraphEnd < tag)
+            text.push_back(u'\n');
+        const TagText run = TextAfterTag(part, tag, 4);
+        if (run.end)
+            break;
+        if (run.start == npos) {
+            // A tab, table, row or cell tag: it may carry the line feed but holds no text.
+            p = tag + 5;
+            continue;
+        }
+        const std::size_t close = part.find(u"</w:t>", run.start);
+        if (close == npos)
+            break;
+        text.append(part.substr(run.start, close - run.start));
+        p = close + 6;
+    }
+}
+
+void ScanXlsxText(std::u16string_view part, std::u16string& text) {
+    std::size_t p = 0;
+    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
+        const std::size_t tag = part.find(u"<t", p);
+        if (tag == npos)
+            break;
+        const TagText string = TextAfterTag(part, tag, 2);
+        if (string.end)
+            break;
+        if (string.start == npos) {
+            p = tag + 3;
+            continue;
+        }
+        const std::size_t close = part.find(u"</t>", string.start);
+        if (close == npos)
+            break;
+        text.append(part.substr(string.start, close - string.start));
+        text.push_back(u'\n');
+        p = close + 4;
+    }
+}
+
+void ScanPptxText(std::u16string_view part, std::u16string& text) {
+    std::size_t p = 0;
+    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
+        const std::size_t tag = part.find(u"<a:t>", p);
+        if (tag == npos)
+            break;
+        const std::size_t start = tag + 5;
+        const std::size_t close = part.find(u"</a:t>", start);
+        if (close == npos)
+            break;
+        text.append(part.substr(start, close - start));
+        text.push_back(u'\n');
+        p = close + 6;
+    }
+}
+
+void ScanOdtText(std::u16string_view part, std::u16string& text) {
+    std::size_t p = 0;
+    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
+        const std::size_t close = part.find(u'>', p);
+        if (close == npos)
+            break;
+        std::size_t start = close + 1;
+        // One space after a tag is dropped: each piece already gets a space of its own.
+        if (start < part.size() && part[start] == u' ')
+            ++start;
+        const std::size_t open = part.find(u'<', start);
+        if (open == npos)
+            break;
+        if (open > start) {
+            text.append(part.substr(start, open - start));
+            text.push_back(u' ');
+        }
+        p = open + 1;
+    }
+}
+
+std::string MainDocumentTarget(std::string_view rels) {
+    constexpr std::string_view kElement = "<Relationship";
+    std::size_t at = 0;
+    while ((at = rels.find(kElement, at)) != std::string_view::npos) {
+        const std::size_t end = rels.find('>', at);
+        if (end == std::string_view::npos)
+            break;
+        const std::string_view element = rels.substr(at, end - at);
+        at = end;
+        const std::string_view type = AttributeValue(element, "Type");
+        constexpr std::string_view kMain = "/officeDocument";
+        if (type.size() < kMain.size() || type.substr(type.size() - kMain.size()) != kMain)
+            continue;
+        std::string_view target = AttributeValue(element, "Target");
+        // Targets are relative to the package root here; a leading "/" or "./" says the same.
+        while (!target.empty() && target.front() == '/')
+            target.remove_prefix(1);
+        if (target.substr(0, 2) == "./")
+            target.remove_prefix(2);
+        if (!target.empty())
+            return std::string(target);
+    }
+    return {};
+}
+
+} // namespace tessarel

@@ -1,0 +1,21 @@
+#pragma once
+// The text scans of the archive readers: literal tag searches over a decoded XML part, no
+// parser. Character and entity references stay as written.
+
+#include <string>
+#include <string_view>
+
+namespace tessarel {
+
+// Each scan appends to `text`; every character appended is paid for by at least one consumed,
+// so a text reserved at the part's length plus a little never grows.
+void ScanDocxText(std::u16string_view part, std::u16string& text);
+void ScanXlsxText(std::u16string_view part, std::u16string& text);
+void ScanPptxText(std::u16string_view part, std::u16string& text);
+void ScanOdtText(std::u16string_view part, std::u16string& text);
+
+// The package-relative name of the main document part named in a package's "_rels/.rels", or
+// empty when the relationships name none.
+std::string MainDocumentTarget(std::string_view rels);
+
+} // namespace tessarel

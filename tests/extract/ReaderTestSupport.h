@@ -1,0 +1,37 @@
+#pragma once
+// Records and a contents folder for reading documents the way the reading run does.
+
+#include "engine/FileRecord.h"
+#include "extract/ReadContext.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessarel::test {
+
+// A fresh contents folder with its temporary extraction file, removed at the end.
+class ContentsFolder {
+public:
+    ContentsFolder();
+    ~ContentsFolder();
+    const ReadContext& context() const { return context_; }
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string folder_;
+    ReadContext context_;
+};
+
+// A record for the file at `path`, as the folder walk makes it.
+FileRecord RecordFor(const std::string& path);
+std::string CorpusPath(const std::string& relative);
+// Reads the document through the dispatch and returns its text.
+std::u16string ReadText(const std::string& path, const ReadContext& context);
+
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Writes a zip archive with these (name, content) members, in this order, deflated.
+void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members);
+
+} // namespace tessarel::test
