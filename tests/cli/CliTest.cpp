@@ -20,8 +20,9 @@ namespace {
 const std::string kCli = TESSAREL_CLI;
 const fs::path kCorpus = fs::path(TESSAREL_TEST_DATA) / "corpus";
 
-// The formats whose readers are in place; their documents are held to the probe list.
-const std::vector<std::string> kCheckedFolders = {"txt/", "html/", "src/", "doc97/", "doc95/", "doc6/", "broken/"};
+// Every folder of the corpus: each document is held to the probe list.
+const std::vector<std::string> kCheckedFolders = {"txt/", "html/", "src/",  "doc97/", "doc95/", "doc6/", "docx/",
+                                                  "xlsx/", "pptx/", "odt/", "rtf/",   "pdf/",  "broken/"};
 
 // HTML is searched as it stands, markup included: a word split by tags is not found, and a word
 // of a paragraph the page hides is. The probe list reads the page as a browser shows it.
