@@ -36,21 +36,17 @@ std::string Letters(unsigned number, bool upper) {
         repeat = 2;
         index = number - 27;
     }
-    std::string text;
-    if (repeat == 1) {
-        text.push_back(static_cast<char>('a' + index));
-    } else if (repeat == 2) {
-        text.push_back(static_cast<char>('a' + index / 26));
-        text.push_back(static_cast<char>('a' + index % 26));
-    } else {
-        text.push_back(static_cast<char>('a' + index / 676));
-        text.push_back(static_cast<char>('a' + index / 26 % 26));
-        text.push_back(static_cast<char>('a' + index % 26));
-    }
+    char letters[3];
+    std::size_t n = 0;
+    if (repeat == 3)
+        letters[n++] = static_cast<char>('a' + index / 676);
+    if (repeat >= 2)
+        letters[n++] = static_cast<char>('a' + index / 26 % 26);
+    letters[n++] = static_cast<char>('a' + index % 26);
     if (upper)
-        for (char& c : text)
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
+        for (std::size_t i = 0; i < n; ++i)
+            letters[i] = static_cast<char>(letters[i] - 'a' + 'A');
+    return std::string(letters, n);
 }
 
 std::string FormatNumber(unsigned number, std::uint8_t format) {
