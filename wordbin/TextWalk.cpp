@@ -349,9 +349,11 @@ void TextWalk::EndLine(bool writeEmpty) {
 void TextWalk::WriteLine(const std::string& text) {
     // Padded table cells can multiply a hostile document's size many times over; the text stops
     // growing at a bound no real document reaches.
-    if (m_output.size() + text.size() + 1 > m_outputLimit)
+    if (m_output.size() + text.size() + 2 > m_outputLimit)
         return;
-    m_output.push_back('\n');
+    // The line end of the text mode the output was always written in: CR LF. The reading run
+    // relies on it, since a carriage return ends a fragment and the text page breaks lines there.
+    m_output += "\r\n";
     m_output += text;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -23,10 +25,27 @@ inline std::string ReadWhole(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Every line of the output ends in CR LF; the tests compare lines, so they see "\n" alone.
+inline std::string LinesOf(const std::string& output) {
+    std::string lines;
+    lines.reserve(output.size());
+    for (std::size_t i = 0; i < output.size(); ++i) {
+        if (output[i] == '\r' && i + 1 < output.size() && output[i + 1] == '\n') {
+            lines.push_back('\n');
+            ++i;
+        } else {
+            if (output[i] == '\n')
+                ADD_FAILURE() << "a line feed without its carriage return at byte " << i;
+            lines.push_back(output[i]);
+        }
+    }
+    return lines;
+}
+
 inline std::string ConvertFile(const std::string& source) {
     const std::string target = TempPath("out.txt");
     Convert(source, target);
-    std::string text = ReadWhole(target);
+    std::string text = LinesOf(ReadWhole(target));
     std::remove(target.c_str());
     return text;
 }
