@@ -82,8 +82,8 @@ private slots:
         for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
             if (!icons.contains(m.captured(1)))
                 icons << m.captured(1);
-        // Plain text and HTML; the other readers add their own icons.
-        for (const char* icon : {"txt", "html"})
+        // Results come from the Word, PDF, PowerPoint, HTML and plain-text readers alike.
+        for (const char* icon : {"txt", "html", "pdf", "doc", "pptx"})
             QVERIFY2(icons.contains(QLatin1String(icon)), qPrintable(icons.join(u' ')));
         QVERIFY(frame->statusText().contains(QStringLiteral("results")));
         QTRY_VERIFY(frame->action(ID_BACK)->isEnabled());
