@@ -47,10 +47,10 @@ int main() {
     const std::string source = "/tmp/tessarel-bench-" + std::to_string(getpid()) + ".doc";
     const std::string target = "/tmp/tessarel-bench-" + std::to_string(getpid()) + ".txt";
     for (bool formatted : {false, true}) {
-        testing::Word97Spec spec;
-        spec.before = Paragraphs(10 * 1024 * 1024);
-        spec.paragraphRuns = formatted;
-        const testing::Bytes file = testing::BuildWord97(spec);
+        testing::Word97Layout layout;
+        layout.before = Paragraphs(10 * 1024 * 1024);
+        layout.paragraphRuns = formatted;
+        const testing::Bytes file = testing::BuildWord97(layout);
         {
             std::ofstream out(source, std::ios::binary);
             out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));

@@ -23,10 +23,10 @@ Outcome Convert97(const Bytes& file) {
     return outcome;
 }
 
-Word97Spec Plain(std::u16string text) {
-    Word97Spec spec;
-    spec.before = std::move(text);
-    return spec;
+Word97Layout Plain(std::u16string text) {
+    Word97Layout layout;
+    layout.before = std::move(text);
+    return layout;
 }
 
 TEST(ContainerTest, IntactDocumentGivesItsText) {
@@ -36,9 +36,9 @@ TEST(ContainerTest, IntactDocumentGivesItsText) {
 }
 
 TEST(ContainerTest, EightBitPieceIsReadAtHalfItsPosition) {
-    Word97Spec spec = Plain(u"eight bit text\x93\r");
-    spec.eightBit = true;
-    EXPECT_EQ(Convert97(BuildWord97(spec)).text, "\neight bit text“");
+    Word97Layout layout = Plain(u"eight bit text\x93\r");
+    layout.eightBit = true;
+    EXPECT_EQ(Convert97(BuildWord97(layout)).text, "\neight bit text“");
 }
 
 TEST(ContainerTest, FieldInstructionsAreSkippedAndResultsKept) {
@@ -53,14 +53,14 @@ TEST(ContainerTest, TabsBecomeSpacesToTheDefaultStop) {
 }
 
 TEST(ContainerTest, WordDocumentBelow4096BytesIsRefused) {
-    Word97Spec spec = Plain(u"short\r");
-    spec.minimumWordDocumentSize = 4095;
-    const Outcome refused = Convert97(BuildWord97(spec));
+    Word97Layout layout = Plain(u"short\r");
+    layout.minimumWordDocumentSize = 4095;
+    const Outcome refused = Convert97(BuildWord97(layout));
     EXPECT_EQ(refused.text, "");
     EXPECT_NE(refused.messages.find("I'm afraid the text stream of this file is too small to handle."),
               std::string::npos);
-    spec.minimumWordDocumentSize = 4096;
-    EXPECT_EQ(Convert97(BuildWord97(spec)).text, "\nshort");
+    layout.minimumWordDocumentSize = 4096;
+    EXPECT_EQ(Convert97(BuildWord97(layout)).text, "\nshort");
 }
 
 TEST(ContainerTest, SiblingLoopInTheDirectoryEnds) {
@@ -117,17 +117,17 @@ TEST(ContainerTest, ContainerSizeTest) {
 }
 
 TEST(ContainerTest, TableRowIsWrittenAsCellLine) {
-    Word97Spec spec = Plain(u"before\r");
-    spec.row.cells = {"a", "b"};
-    spec.after = u"after\r";
-    const Outcome outcome = Convert97(BuildWord97(spec));
+    Word97Layout layout = Plain(u"before\r");
+    layout.row.cells = {"a", "b"};
+    layout.after = u"after\r";
+    const Outcome outcome = Convert97(BuildWord97(layout));
     EXPECT_EQ(outcome.text, "\nbefore\n|a         |b         |\n\n\nafter");
 }
 
 TEST(ContainerTest, ColumnsWidensTheCells) {
-    Word97Spec spec;
-    spec.row.cells = {"a", "b"};
-    spec.after = u"x\r";
+    Word97Layout layout;
+    layout.row.cells = {"a", "b"};
+    layout.after = u"x\r";
     const struct {
         const char* columns;
         const char* line;
@@ -138,40 +138,40 @@ TEST(ContainerTest, ColumnsWidensTheCells) {
     };
     for (const auto& c : cases) {
         setenv("COLUMNS", c.columns, 1);
-        const std::string text = Convert97(BuildWord97(spec)).text;
+        const std::string text = Convert97(BuildWord97(layout)).text;
         unsetenv("COLUMNS");
         EXPECT_NE(text.find(c.line), std::string::npos) << c.columns << text;
     }
 }
 
 TEST(ContainerTest, RowWithWrongColumnCountIsSkipped) {
-    Word97Spec spec = Plain(u"before\r");
-    spec.row.cells = {"a"};
-    spec.row.columns = 2;
-    spec.after = u"after\r";
-    const Outcome outcome = Convert97(BuildWord97(spec));
+    Word97Layout layout = Plain(u"before\r");
+    layout.row.cells = {"a"};
+    layout.row.columns = 2;
+    layout.after = u"after\r";
+    const Outcome outcome = Convert97(BuildWord97(layout));
     EXPECT_EQ(outcome.text.find("|a"), std::string::npos);
     EXPECT_NE(outcome.messages.find("Skipping an unmatched table row"), std::string::npos);
     EXPECT_NE(outcome.text.find("after"), std::string::npos);
 }
 
 TEST(ContainerTest, ThirtyTwoColumnsAbandonTheConversion) {
-    Word97Spec spec = Plain(u"before\r");
-    spec.row.cells.assign(31, "x");
-    spec.row.width = 200;
-    const Outcome accepted = Convert97(BuildWord97(spec));
+    Word97Layout layout = Plain(u"before\r");
+    layout.row.cells.assign(31, "x");
+    layout.row.width = 200;
+    const Outcome accepted = Convert97(BuildWord97(layout));
     EXPECT_NE(accepted.text.find("|x|x|"), std::string::npos);
-    spec.row.cells.assign(32, "x");
-    const Outcome refused = Convert97(BuildWord97(spec));
+    layout.row.cells.assign(32, "x");
+    const Outcome refused = Convert97(BuildWord97(layout));
     EXPECT_EQ(refused.text, "");
     EXPECT_NE(refused.messages.find("The number of columns is corrupt"), std::string::npos);
 }
 
 TEST(ContainerTest, LongCellTextWrapsAtSpaces) {
-    Word97Spec spec;
-    spec.row.cells = {"alpha beta gamma", "z"};
-    spec.after = u"x\r";
-    const Outcome outcome = Convert97(BuildWord97(spec));
+    Word97Layout layout;
+    layout.row.cells = {"alpha beta gamma", "z"};
+    layout.after = u"x\r";
+    const Outcome outcome = Convert97(BuildWord97(layout));
     // "alpha beta" fills the column exactly, but the text goes on: the cut is after its last space.
     EXPECT_NE(outcome.text.find("|alpha     |z         |\n|beta gamma|          |"), std::string::npos)
         << outcome.text;
@@ -195,9 +195,9 @@ TEST(ContainerTest, SmallBlocksResolveThroughTheSmallBlockList) {
 }
 
 TEST(ContainerTest, StatusBitNineChoosesTable1) {
-    Word97Spec spec = Plain(u"from the right table\r");
-    spec.decoyTable0 = true;
-    EXPECT_EQ(Convert97(BuildWord97(spec)).text, "\nfrom the right table");
+    Word97Layout layout = Plain(u"from the right table\r");
+    layout.decoyTable0 = true;
+    EXPECT_EQ(Convert97(BuildWord97(layout)).text, "\nfrom the right table");
 }
 
 TEST(ContainerTest, WordSixTextInOrderOfItsPieces) {

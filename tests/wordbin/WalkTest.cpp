@@ -62,12 +62,12 @@ Bytes Properties(std::uint16_t style, std::initializer_list<std::uint8_t> modifi
 }
 
 std::string ConvertParagraphs(std::u16string text, std::vector<Bytes> properties, Bytes section = {}) {
-    testing::Word97Spec spec;
-    spec.before = std::move(text);
-    spec.paragraphRuns = true;
-    spec.paragraphProperties = std::move(properties);
-    spec.sectionModifiers = std::move(section);
-    return testing::ConvertBytes(testing::BuildWord97(spec));
+    testing::Word97Layout layout;
+    layout.before = std::move(text);
+    layout.paragraphRuns = true;
+    layout.paragraphProperties = std::move(properties);
+    layout.sectionModifiers = std::move(section);
+    return testing::ConvertBytes(testing::BuildWord97(layout));
 }
 
 TEST(WalkTest, ParagraphSpacingMakesEmptyLines) {

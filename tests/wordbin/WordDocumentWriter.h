@@ -185,7 +185,7 @@ struct RowSpec {
 };
 
 // A Word 97 document of 16-bit text: paragraphs, then optionally one table row, then more text.
-struct Word97Spec {
+struct Word97Layout {
     std::u16string before; // main text before the row; paragraphs end with u'\r'
     RowSpec row;           // no cells: no table
     std::u16string after;
@@ -242,28 +242,28 @@ inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::
     return bin;
 }
 
-inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage = {}) {
+inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& damage = {}) {
     constexpr std::uint32_t kTextStart = 0x800;
-    std::u16string text = spec.before;
+    std::u16string text = layout.before;
     std::uint32_t rowStart = 0;
     std::uint32_t rowEndMark = 0;
-    const bool hasRow = !spec.row.cells.empty();
+    const bool hasRow = !layout.row.cells.empty();
     if (hasRow) {
         rowStart = static_cast<std::uint32_t>(text.size());
-        for (const std::string& cell : spec.row.cells) {
+        for (const std::string& cell : layout.row.cells) {
             text += std::u16string(cell.begin(), cell.end());
             text += u'\x07';
         }
         rowEndMark = static_cast<std::uint32_t>(text.size());
         text += u'\x07';
     }
-    text += spec.after;
-    const std::uint32_t width = spec.eightBit ? 1 : 2;
+    text += layout.after;
+    const std::uint32_t width = layout.eightBit ? 1 : 2;
 
     Bytes word(kTextStart, 0);
     for (char16_t c : text) {
         word.push_back(static_cast<std::uint8_t>(c));
-        if (!spec.eightBit)
+        if (!layout.eightBit)
             word.push_back(static_cast<std::uint8_t>(c >> 8));
     }
     const std::uint32_t textEnd = static_cast<std::uint32_t>(word.size());
@@ -277,7 +277,7 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
     Append32(table, 0);
     Append32(table, static_cast<std::uint32_t>(text.size()));
     Append16(table, 0);
-    Append32(table, spec.eightBit ? (kTextStart * 2) | 0x40000000u : kTextStart);
+    Append32(table, layout.eightBit ? (kTextStart * 2) | 0x40000000u : kTextStart);
     Append16(table, 0);
     const std::uint32_t clxLength = static_cast<std::uint32_t>(table.size());
 
@@ -295,11 +295,11 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         fkp[511] = static_cast<std::uint8_t>(runs);
         Bytes cells = {0, 0, 0x16, 0x24, 1};              // style 0, in table
         Bytes end = {0, 0, 0x16, 0x24, 1, 0x17, 0x24, 1}; // in table, row end
-        const int columns = spec.row.columns < 0 ? static_cast<int>(spec.row.cells.size()) : spec.row.columns;
+        const int columns = layout.row.columns < 0 ? static_cast<int>(layout.row.cells.size()) : layout.row.columns;
         Bytes definition;
         definition.push_back(static_cast<std::uint8_t>(columns));
         for (int c = 0; c <= columns; ++c)
-            Append16(definition, static_cast<std::uint32_t>(c * spec.row.width));
+            Append16(definition, static_cast<std::uint32_t>(c * layout.row.width));
         Append16(end, 0xD608);
         Append16(end, static_cast<std::uint32_t>(definition.size() + 1));
         end.insert(end.end(), definition.begin(), definition.end());
@@ -317,17 +317,17 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         Append32(table, textEnd);
         Append32(table, page);
         binLength = 12;
-    } else if (spec.paragraphRuns && !spec.eightBit) {
-        const Bytes bin = AppendParagraphPages(word, text, kTextStart, textEnd, spec.paragraphProperties);
+    } else if (layout.paragraphRuns && !layout.eightBit) {
+        const Bytes bin = AppendParagraphPages(word, text, kTextStart, textEnd, layout.paragraphProperties);
         binAt = static_cast<std::uint32_t>(table.size());
         table.insert(table.end(), bin.begin(), bin.end());
         binLength = static_cast<std::uint32_t>(bin.size());
     }
     std::uint32_t sectionsAt = 0, sectionsLength = 0;
-    if (!spec.sectionModifiers.empty()) {
+    if (!layout.sectionModifiers.empty()) {
         const std::uint32_t sepx = static_cast<std::uint32_t>(word.size());
-        Append16(word, static_cast<std::uint32_t>(spec.sectionModifiers.size()));
-        word.insert(word.end(), spec.sectionModifiers.begin(), spec.sectionModifiers.end());
+        Append16(word, static_cast<std::uint32_t>(layout.sectionModifiers.size()));
+        word.insert(word.end(), layout.sectionModifiers.begin(), layout.sectionModifiers.end());
         word.resize((word.size() + 511) / 512 * 512, 0);
         sectionsAt = static_cast<std::uint32_t>(table.size());
         Append32(table, 0);
@@ -338,10 +338,10 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
         Append32(table, 0);
         sectionsLength = 4 + 16;
     }
-    if (word.size() < spec.minimumWordDocumentSize)
-        word.resize(spec.minimumWordDocumentSize, 0);
-    if (spec.minimumWordDocumentSize < 4096)
-        word.resize(spec.minimumWordDocumentSize);
+    if (word.size() < layout.minimumWordDocumentSize)
+        word.resize(layout.minimumWordDocumentSize, 0);
+    if (layout.minimumWordDocumentSize < 4096)
+        word.resize(layout.minimumWordDocumentSize);
 
     Put16(word, 0x00, 0xA5EC);
     Put16(word, 0x02, 193);
@@ -354,12 +354,12 @@ inline Bytes BuildWord97(const Word97Spec& spec, const ContainerDamage& damage =
     Put32(word, 0x106, binLength);
     Put32(word, 0x1A2, clxAt);
     Put32(word, 0x1A6, clxLength);
-    if (word.size() > spec.minimumWordDocumentSize && spec.minimumWordDocumentSize < 4096)
-        word.resize(spec.minimumWordDocumentSize);
+    if (word.size() > layout.minimumWordDocumentSize && layout.minimumWordDocumentSize < 4096)
+        word.resize(layout.minimumWordDocumentSize);
 
     CompoundFileWriter writer;
     writer.Add("WordDocument", word);
-    if (spec.decoyTable0)
+    if (layout.decoyTable0)
         writer.Add("0Table", Bytes(64, 0x7E));
     writer.Add("1Table", table);
     return writer.Build(damage);
