@@ -36,6 +36,9 @@ CCatalog::CCatalog(SettingsStore& settings, EngineSink& sink, Notifier& notifier
 CCatalog::~CCatalog() { worker_.waitForEnd(); }
 
 bool CCatalog::start() {
+    if (isRunning())
+        return false;
+    stopRequested_.store(false);
     return worker_.start([this] { return run(); });
 }
 
@@ -88,9 +91,8 @@ void CCatalog::walk(const std::string& nativeFolder) {
         return;
     const std::string prefix = nativeFolder.back() == '/' ? nativeFolder : nativeFolder + "/";
     for (int entries = 0; entries < kMaxEntriesPerFolder; ++entries) {
-        if (count() >= kMaxRecords) {
+        if (count() >= kMaxRecords || stopRequested_.load(std::memory_order_relaxed))
             walkStopped_ = true;
-        }
         if (walkStopped_)
             return;
         errno = 0;
@@ -148,6 +150,11 @@ void CCatalog::readAll() {
     const float step = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
     int lastPercent = 0;
     for (int i = 0; i < n; ++i) {
+        if (stopRequested_.load(std::memory_order_relaxed)) {
+            // Only documents whose text was read stay in the catalogue.
+            records_.resize(static_cast<std::size_t>(i));
+            return;
+        }
         FileRecord& record = records_[static_cast<std::size_t>(i)];
         log_.append(record.path);
         ReadDocumentText(record, context);

@@ -9,6 +9,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/Worker.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,6 +51,9 @@ public:
     bool start();
     bool isRunning() const { return worker_.isRunning(); }
     void waitForEnd() { worker_.waitForEnd(); }
+    // Asks a running reading run to end early: the walk stops, and the catalogue keeps the
+    // documents read so far. The run still posts its closing text and WM_READING_DONE.
+    void requestStop() { stopRequested_.store(true); }
     // The reading run itself, on the calling thread (the thread body; tests call it directly).
     int run();
 
@@ -76,6 +80,7 @@ private:
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;
+    std::atomic<bool> stopRequested_{false};
     Worker worker_;
 };
 

@@ -51,8 +51,9 @@ CSearcher::CSearcher(EngineSink& sink) : sink_(sink), outputBuffer_(kOutputCapac
 CSearcher::~CSearcher() { worker_.waitForEnd(); }
 
 bool CSearcher::start() {
-    if (!catalog)
+    if (!catalog || isRunning())
         return false;
+    stopRequested_.store(false);
     return worker_.start([this] { return run(); });
 }
 
@@ -119,7 +120,7 @@ void CSearcher::groupedSearch() {
     groups_.clear(order);
     fileResults_.limit = resultsPerFile;
     const int n = catalog->count();
-    for (int i = 0; i < n && !groups_.full(); ++i) {
+    for (int i = 0; i < n && !groups_.full() && !stopped(); ++i) {
         fileResults_.clear();
         collectHits(i, [this](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
             return fileResults_.add(score, offset, length, shown);
@@ -150,7 +151,7 @@ void CSearcher::groupedSearch() {
 void CSearcher::flatSearch() {
     flat_.clear();
     const int n = catalog->count();
-    for (int i = 0; i < n && !flat_.full(); ++i) {
+    for (int i = 0; i < n && !flat_.full() && !stopped(); ++i) {
         bool headerWritten = false;
         collectHits(i, [&](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
             if (flat_.full())

@@ -11,6 +11,7 @@
 #include "platform/EngineSink.h"
 #include "platform/Worker.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -38,6 +39,8 @@ public:
     bool start();
     bool isRunning() const { return worker_.isRunning(); }
     void waitForEnd() { worker_.waitForEnd(); }
+    // Asks a running search to search no further documents; it finishes with the hits it has.
+    void requestStop() { stopRequested_.store(true); }
     // The search itself on the calling thread (the thread body; tests call it directly).
     int run();
 
@@ -54,6 +57,7 @@ private:
     template <typename KeepHit>
     void collectHits(int index, KeepHit keep);
     void groupedSearch();
+    bool stopped() const { return stopRequested_.load(std::memory_order_relaxed); }
     void flatSearch();
 
     EngineSink& sink_;
@@ -63,6 +67,7 @@ private:
     CFileResults fileResults_;
     std::u16string statusLine_;
     int resultCount_ = 0;
+    std::atomic<bool> stopRequested_{false};
     Worker worker_;
 };
 

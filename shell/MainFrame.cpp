@@ -232,8 +232,13 @@ void CMainFrame::buildMenus() {
     a->setIcon(ToolIcon(ToolIconKind::Home));
     viewMenu->addAction(a);
     viewMenu->addSeparator();
-    // Stop is offered and stops nothing: a reading run or a search runs to its end.
-    a = addCommand(ID_STOP, QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"), [] {});
+    // Stop ends a reading run early (the catalogue keeps what was read) and a search (it shows
+    // the hits found so far).
+    a = addCommand(ID_STOP, QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"), [this] {
+        if (catalog_)
+            catalog_->requestStop();
+        searcher_->requestStop();
+    });
     a->setIcon(ToolIcon(ToolIconKind::Stop));
     viewMenu->addAction(a);
     a = addCommand(ID_RELOAD, QStringLiteral("Refresh"), QStringLiteral("Reload files from directory"),
@@ -333,7 +338,9 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
 void CMainFrame::StartReadingRun(const std::u16string& folder) {
     // Never two reading runs at once, and never a catalogue destroyed under its thread.
     if (catalog_ && catalog_->isRunning()) {
+        // The running run's documents would be thrown away: end it now rather than read them.
         pendingFolder_ = folder;
+        catalog_->requestStop();
         return;
     }
     replaceCatalog(folder);
@@ -343,6 +350,7 @@ void CMainFrame::replaceCatalog(const std::u16string& folder) {
     if (catalog_)
         catalog_->waitForEnd();
     // A search may be scanning the old catalogue.
+    searcher_->requestStop();
     searcher_->waitForEnd();
     catalog_.reset();
     catalog_ = std::make_unique<CCatalog>(settings_, *sink_, notifier_);

@@ -275,3 +275,52 @@ TEST(Catalogue, IsNeverDestroyedUnderItsThread) {
 
 } // namespace
 } // namespace tessarel::test
+
+namespace tessarel::test {
+namespace {
+
+TEST(Catalogue, AStoppedRunKeepsTheDocumentsItReadAndStillEnds) {
+    TempDir docs;
+    for (int i = 0; i < 2000; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", "stop word " + std::to_string(i));
+    Engine e;
+    CCatalog c(e.settings, e.sink, e.notifier);
+    c.folder = FromUtf8(docs.path().string());
+    c.FilesText = 1;
+    ASSERT_TRUE(c.start());
+    c.requestStop();
+    c.waitForEnd();
+    EXPECT_LE(c.count(), 2000);
+    for (int i = 0; i < c.count(); ++i)
+        EXPECT_FALSE(c.record(i).text.empty()) << i;
+    const auto messages = e.sink.drain();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().message, WM_READING_DONE);
+    EXPECT_EQ(messages[messages.size() - 2].payload, NumberText(c.count()) + u" files have been processed.");
+    // A new start reads everything again.
+    ASSERT_TRUE(c.start());
+    c.waitForEnd();
+    EXPECT_EQ(c.count(), 2000);
+}
+
+TEST(Search, AStoppedSearchEndsWithTheHitsItHas) {
+    TempDir docs;
+    for (int i = 0; i < 300; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", std::string(50000, 'x') + " needle.");
+    Engine e;
+    e.read(docs.path());
+    e.searcher->query.setQueryText(u"needle");
+    e.searcher->query.split();
+    e.searcher->catalog = e.catalog.get();
+    ASSERT_TRUE(e.searcher->start());
+    e.searcher->requestStop();
+    e.searcher->waitForEnd();
+    EXPECT_LE(e.searcher->resultCount(), 300);
+    bool done = false;
+    for (const auto& m : e.sink.drain())
+        done |= m.message == WM_SEARCH_DONE;
+    EXPECT_TRUE(done);
+}
+
+} // namespace
+} // namespace tessarel::test
