@@ -104,9 +104,13 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
 
 CMainFrame::~CMainFrame() {
     // Both threads end before either object goes: a search waiting for the reading run would
-    // otherwise scan a catalogue destroyed under it.
-    if (catalog_)
+    // otherwise scan a catalogue destroyed under it. Closing does not wait for a long run to read
+    // documents nobody will search.
+    if (catalog_) {
+        catalog_->requestStop();
         catalog_->waitForEnd();
+    }
+    searcher_->requestStop();
     searcher_->waitForEnd();
     catalog_.reset();
     searcher_.reset();
