@@ -23,6 +23,8 @@ long long LeadingNumber(std::u16string_view text) {
     return negative ? -value : value;
 }
 
+// Each line end shows as one: CR LF, and the line feed alone that ends the lines of text files
+// on this platform and of the archive readers' texts.
 std::u16string BreakLines(std::u16string_view content) {
     std::u16string out;
     out.reserve(content.size() + content.size() / 16);
@@ -30,6 +32,8 @@ std::u16string BreakLines(std::u16string_view content) {
         if (content[i] == u'\r' && i + 1 < content.size() && content[i + 1] == u'\n') {
             out.append(u"<br>\r\n");
             ++i;
+        } else if (content[i] == u'\n') {
+            out.append(u"<br>\n");
         } else {
             out.push_back(content[i]);
         }

@@ -149,6 +149,16 @@ TEST(TextPage, WholeTextWithTheFragmentSetOff) {
     EXPECT_FALSE(page->ends_with(u"..."));
 }
 
+TEST(TextPage, EveryLineEndBreaksTheLine) {
+    TempDir docs;
+    docs.write("lines.txt", "first line\nsecond line\r\nthird line\rsame line");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    const auto page = BuildTextPage(c, {0, 1, 5}, e.searcher->query);
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->ends_with(u" line<br>\nsecond line<br>\r\nthird line\rsame line"));
+}
+
 TEST(TextPage, WindowsOfHalfAMillionUnits) {
     TempDir docs;
     std::string text(2000000, 'a');
