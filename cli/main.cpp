@@ -1,6 +1,7 @@
 // tessarel-cli: the engine without a window, for scripting and for checking what the desktop
 // program would find. Options default to the values the installer writes.
 
+#include "cli/JsonText.h"
 #include "engine/Catalog.h"
 #include "engine/Pages.h"
 #include "engine/Paths.h"
@@ -13,15 +14,19 @@
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
 #include "platform/Text.h"
+#include "platform/Version.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -29,13 +34,10 @@ using namespace tessarel;
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tessarel-cli extract FILE...\n"
-    "       tessarel-cli search [options] FOLDER QUERY\n"
-    "       tessarel-cli show [options] FOLDER QUERY INDEX START LENGTH\n"
-    "options: --program-dir DIR  --case  --match-word  --no-fix-beginning\n"
-    "         --order relevance|date|alphabetical  --flat  --per-file N  --unlimited\n"
-    "         --types text,rtf,doc,pdf,docx,xlsx,pptx,odt  --list\n";
+// Exit statuses as grep has them.
+constexpr int kFound = 0;
+constexpr int kNotFound = 1;
+constexpr int kError = 2;
 
 struct Options {
     std::string programDir = ".";
@@ -47,13 +49,31 @@ struct Options {
     int perFile = 4;
     bool unlimited = false;
     bool list = false;
+    bool json = false;
+    bool help = false;
     std::vector<std::string> types{"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
     std::vector<std::string> positional;
 };
 
+struct OptionSpec {
+    const char* name;
+    const char* value; // the value's name in the usage, or nullptr for a switch
+    const char* help;
+    void (*apply)(Options&, const std::string& value);
+};
+
+struct CommandSpec {
+    const char* name;
+    const char* arguments;
+    const char* summary;
+    std::vector<const OptionSpec*> options;
+    const char* exitStatus;
+    int (*run)(const CommandSpec&, Options&);
+};
+
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "tessarel-cli: %s\n", message.c_str());
-    std::exit(2);
+    std::exit(kError);
 }
 
 bool ParseInt(const std::string& text, int& out) {
@@ -78,54 +98,149 @@ std::vector<std::string> SplitCommas(const std::string& list) {
     return items;
 }
 
-Options ParseOptions(int argc, char** argv, int first) {
+constexpr const char* kTypeNames[] = {"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
+
+const OptionSpec kProgramDir{"--program-dir", "DIR", "folder whose contents/ gets the pages (default: .)",
+                             [](Options& o, const std::string& v) { o.programDir = v; }};
+const OptionSpec kCase{"--case", nullptr, "case sensitive",
+                       [](Options& o, const std::string&) { o.caseSensitive = 1; }};
+const OptionSpec kMatchWord{"--match-word", nullptr, "a word must end where the search word ends",
+                            [](Options& o, const std::string&) { o.matchWord = 1; }};
+const OptionSpec kNoFixBeginning{"--no-fix-beginning", nullptr,
+                                 "a word need not begin where the search word does",
+                                 [](Options& o, const std::string&) { o.fixBeginning = 0; }};
+const OptionSpec kOrder{"--order", "ORDER", "relevance, date or alphabetical (default: relevance)",
+                        [](Options& o, const std::string& v) {
+                            if (v == "relevance")
+                                o.order = CSearcher::Relevance;
+                            else if (v == "date")
+                                o.order = CSearcher::Date;
+                            else if (v == "alphabetical")
+                                o.order = CSearcher::Alphabetical;
+                            else
+                                Fail("unknown order: " + v);
+                        }};
+const OptionSpec kFlat{"--flat", nullptr, "list hits flat, not grouped under their documents",
+                       [](Options& o, const std::string&) { o.groupByFiles = 0; }};
+const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 20 (default: 4)",
+                          [](Options& o, const std::string& v) {
+                              if (!ParseInt(v, o.perFile) || o.perFile < 0 || o.perFile > 20)
+                                  Fail("--per-file takes a number from 0 to 20: " + v);
+                          }};
+const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
+                            [](Options& o, const std::string&) { o.unlimited = true; }};
+const OptionSpec kTypes{
+    "--types", "LIST", "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt",
+    [](Options& o, const std::string& v) {
+        o.types = SplitCommas(v);
+        for (const std::string& t : o.types)
+            if (std::find(std::begin(kTypeNames), std::end(kTypeNames), t) == std::end(kTypeNames))
+                Fail("unknown type: " + t);
+    }};
+const OptionSpec kList{"--list", nullptr,
+                       "print each shown hit: path, offset, length, fragment, tab-separated",
+                       [](Options& o, const std::string&) { o.list = true; }};
+const OptionSpec kJson{"--json", nullptr, "print each hit, then the status, as one JSON object a line",
+                       [](Options& o, const std::string&) { o.json = true; }};
+const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
+                       [](Options& o, const std::string&) { o.help = true; }};
+
+int Extract(const CommandSpec& command, Options& o);
+int Search(const CommandSpec& command, Options& o);
+int Show(const CommandSpec& command, Options& o);
+
+const std::vector<CommandSpec>& Commands() {
+    static const std::vector<CommandSpec> commands = {
+        {"extract",
+         "FILE...",
+         "print each file's text as a reading run stores it",
+         {&kHelp},
+         "0 when every file was read, 2 when one could not be",
+         Extract},
+        {"search",
+         "[options] FOLDER QUERY",
+         "read the documents under FOLDER and search them; print the result page's path and the status line",
+         {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
+          &kTypes, &kList, &kJson, &kHelp},
+         "0 when a result was found, 1 when none was, 2 on an error",
+         Search},
+        {"show",
+         "[options] FOLDER QUERY INDEX START LENGTH",
+         "search as above, then write the text page of document INDEX around the hit at START, LENGTH",
+         {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
+          &kTypes, &kJson, &kHelp},
+         "0 when the page was written, 2 on an error",
+         Show},
+    };
+    return commands;
+}
+
+const CommandSpec* FindCommand(std::string_view name) {
+    for (const CommandSpec& command : Commands())
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+std::string OptionLabel(const OptionSpec& option) {
+    return std::string(option.name) + (option.value ? std::string(" ") + option.value : std::string());
+}
+
+std::string CommandUsage(const CommandSpec& command) {
+    std::string usage = std::string("usage: tessarel-cli ") + command.name + " " + command.arguments + "\n" +
+                        command.summary + "\noptions:\n";
+    for (const OptionSpec* option : command.options) {
+        std::string label = OptionLabel(*option);
+        label.resize(std::max<std::size_t>(label.size() + 2, 22), ' ');
+        usage += "  " + label + option->help + "\n";
+    }
+    return usage + "exit status: " + command.exitStatus + "\n";
+}
+
+std::string GeneralUsage() {
+    std::string usage = "usage: tessarel-cli COMMAND [options] ARGUMENTS\ncommands:\n";
+    for (const CommandSpec& command : Commands()) {
+        std::string label = std::string(command.name) + " " + command.arguments;
+        usage += "  " + label + "\n      " + command.summary + "\n";
+    }
+    return usage +
+           "  help [COMMAND]\n      print the usage of COMMAND, one line per option\n"
+           "tessarel-cli --version prints the version.\n"
+           "exit status: search 0 found, 1 nothing found, 2 error; extract 0 all read, 2 one unreadable\n";
+}
+
+[[noreturn]] void FailWithUsage(const std::string& message, const CommandSpec& command) {
+    std::fprintf(stderr, "tessarel-cli: %s\n%s", message.c_str(), CommandUsage(command).c_str());
+    std::exit(kError);
+}
+
+// Options may stand anywhere among the arguments; "--" ends them.
+Options ParseOptions(const CommandSpec& command, int argc, char** argv, int first) {
     Options o;
+    bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                Fail(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--program-dir") {
-            o.programDir = value();
-        } else if (arg == "--case") {
-            o.caseSensitive = 1;
-        } else if (arg == "--match-word") {
-            o.matchWord = 1;
-        } else if (arg == "--no-fix-beginning") {
-            o.fixBeginning = 0;
-        } else if (arg == "--order") {
-            const std::string v = value();
-            if (v == "relevance")
-                o.order = CSearcher::Relevance;
-            else if (v == "date")
-                o.order = CSearcher::Date;
-            else if (v == "alphabetical")
-                o.order = CSearcher::Alphabetical;
-            else
-                Fail("unknown order: " + v);
-        } else if (arg == "--flat") {
-            o.groupByFiles = 0;
-        } else if (arg == "--per-file") {
-            const std::string v = value();
-            if (!ParseInt(v, o.perFile) || o.perFile < 0 || o.perFile > 20)
-                Fail("--per-file takes a number from 0 to 20: " + v);
-        } else if (arg == "--unlimited") {
-            o.unlimited = true;
-        } else if (arg == "--types") {
-            o.types = SplitCommas(value());
-            for (const std::string& t : o.types)
-                if (t != "text" && t != "rtf" && t != "doc" && t != "pdf" && t != "docx" && t != "xlsx" &&
-                    t != "pptx" && t != "odt")
-                    Fail("unknown type: " + t);
-        } else if (arg == "--list") {
-            o.list = true;
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            Fail("unknown option: " + arg);
-        } else {
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             o.positional.push_back(arg);
+            continue;
         }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec* candidate : command.options)
+            if (arg == candidate->name)
+                option = candidate;
+        if (!option)
+            FailWithUsage("unknown option: " + arg, command);
+        std::string value;
+        if (option->value) {
+            if (i + 1 >= argc)
+                FailWithUsage(arg + " needs a value", command);
+            value = argv[++i];
+        }
+        option->apply(o, value);
     }
     return o;
 }
@@ -154,88 +269,162 @@ void PrintText(std::u16string_view text) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-int Extract(int argc, char** argv) {
-    if (argc < 3)
+int Extract(const CommandSpec&, Options& o) {
+    if (o.positional.empty())
         Fail("extract needs at least one FILE");
     const std::string contents = ContentsPath(PrepareProgramDirectory("."));
     TempTextFile temp;
     RtfConverterControl rtf;
     const ReadContext context{contents, temp.acquire(contents), &rtf};
-    for (int i = 2; i < argc; ++i) {
+    int status = 0;
+    for (const std::string& path : o.positional) {
         FileRecord record;
-        record.nativePath = argv[i];
-        record.path = FromUtf8(argv[i]);
+        record.nativePath = path;
+        record.path = FromUtf8(path);
         const std::size_t dot = record.path.rfind(u'.');
         record.extension = Folded(dot == std::u16string::npos ? record.path : record.path.substr(dot + 1));
         struct stat st;
-        if (stat(argv[i], &st) != 0 || !S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "tessarel-cli: can't read %s\n", argv[i]);
+        std::FILE* readable =
+            stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::fopen(path.c_str(), "rb") : nullptr;
+        if (!readable) {
+            std::fprintf(stderr, "tessarel-cli: can't read %s\n", path.c_str());
+            status = kError;
             continue;
         }
+        std::fclose(readable);
         record.size = st.st_size;
         ReadDocumentText(record, context);
         PrintText(record.text);
         std::fputc('\n', stdout);
     }
-    return 0;
+    return status;
 }
 
-// Prints the engine's status texts until the message `until` arrives.
-void PumpUntil(QueuedEngineSink& sink, std::uint32_t until) {
+// The reading run's status texts as one line on a terminal, rewritten in place; a pipe or a
+// file gets none of them, so that scripts see only what they asked for.
+class ProgressLine {
+public:
+    ProgressLine() : terminal_(isatty(STDERR_FILENO) == 1) {}
+    void show(std::u16string_view text) {
+        if (!terminal_)
+            return;
+        std::fprintf(stderr, "\r%s\033[K", ToUtf8(text).c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    // The last text stays on its line.
+    void end() {
+        if (shown_)
+            std::fputc('\n', stderr);
+        shown_ = false;
+    }
+
+private:
+    bool terminal_;
+    bool shown_ = false;
+};
+
+// Passes the engine's status texts to the progress line until the message `until` arrives.
+void PumpUntil(QueuedEngineSink& sink, std::uint32_t until, ProgressLine& progress) {
     for (;;) {
         const QueuedEngineSink::Message m = sink.take();
-        if (m.message == WM_ENGINE_STATUS) {
-            std::fprintf(stderr, "%s\n", ToUtf8(m.payload).c_str());
-        } else if (m.message == WM_SEARCH_WAITING) {
-            std::fprintf(stderr, "Reading files...\n");
-        }
+        if (m.message == WM_ENGINE_STATUS)
+            progress.show(m.payload);
+        else if (m.message == WM_SEARCH_WAITING)
+            progress.show(u"Reading files...");
         if (m.message == until)
             return;
     }
 }
 
 // The hits of a result page in output order, from its "show#" links.
-void ListHits(const CCatalog& catalog, std::u16string_view page) {
+std::vector<ShowLink> PageHits(const CCatalog& catalog, std::u16string_view page) {
+    std::vector<ShowLink> hits;
     constexpr std::u16string_view kLink = u"<a href=\"show#";
     for (std::size_t at = page.find(kLink); at != std::u16string_view::npos; at = page.find(kLink, at + 1)) {
         const std::optional<ShowLink> link = ParseShowLink(page, at + 9);
-        if (!link || link->index >= catalog.count())
-            continue;
-        const FileRecord& record = catalog.record(link->index);
-        std::u16string fragment = record.text.substr(static_cast<std::size_t>(link->start),
-                                                     static_cast<std::size_t>(link->length));
+        if (link && link->index < catalog.count())
+            hits.push_back(*link);
+    }
+    return hits;
+}
+
+std::u16string Fragment(const CCatalog& catalog, const ShowLink& hit) {
+    const std::u16string& text = catalog.record(hit.index).text;
+    const auto start = static_cast<std::size_t>(std::max<long long>(hit.start, 0));
+    return start < text.size()
+               ? text.substr(start, static_cast<std::size_t>(std::max<long long>(hit.length, 0)))
+               : std::u16string();
+}
+
+void PrintHitsTabbed(const CCatalog& catalog, const std::vector<ShowLink>& hits) {
+    for (const ShowLink& hit : hits) {
+        std::u16string fragment = Fragment(catalog, hit);
         for (char16_t& c : fragment)
             if (c == u'\r' || c == u'\n')
                 c = u' ';
-        std::printf("%s\t%lld\t%lld\t%s\n", ToUtf8(record.path).c_str(), link->start, link->length,
-                    ToUtf8(fragment).c_str());
+        std::printf("%s\t%lld\t%lld\t%s\n", ToUtf8(catalog.record(hit.index).path).c_str(), hit.start,
+                    hit.length, ToUtf8(fragment).c_str());
     }
 }
 
-int SearchOrShow(int argc, char** argv, bool show) {
-    const Options o = ParseOptions(argc, argv, 2);
-    const std::size_t wanted = show ? 5 : 2;
-    if (o.positional.size() != wanted)
-        Fail(std::string(show ? "show needs FOLDER QUERY INDEX START LENGTH" : "search needs FOLDER QUERY") +
-             "\n" + kUsage);
+// A path's bytes as JSON: "path" readable, and "path_hex" exact whenever "path" had to replace.
+std::string JsonPathMembers(const FileRecord& record) {
+    const std::string bytes = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    std::string members = "\"path\":" + JsonStringOfBytes(bytes);
+    if (!IsValidUtf8(bytes))
+        members += ",\"path_hex\":\"" + HexBytes(bytes) + "\"";
+    return members;
+}
+
+void PrintHitJson(const CCatalog& catalog, const ShowLink& hit) {
+    const std::string line =
+        "{" + JsonPathMembers(catalog.record(hit.index)) + ",\"index\":" + std::to_string(hit.index) +
+        ",\"offset\":" + std::to_string(hit.start) + ",\"length\":" + std::to_string(hit.length) +
+        ",\"fragment\":" + JsonString(Fragment(catalog, hit)) + "}\n";
+    std::fputs(line.c_str(), stdout);
+}
+
+// The status line "N results (S.SS )" as JSON members, with the page written.
+void PrintStatusJson(const CSearcher& searcher, const std::string& page) {
+    double seconds = 0;
+    std::sscanf(ToUtf8(searcher.statusLine()).c_str(), "%*d results (%lf", &seconds);
+    std::printf("{\"results\":%d,\"seconds\":%.2f,\"page\":%s}\n", searcher.resultCount(), seconds,
+                JsonStringOfBytes(page).c_str());
+}
+
+// What a search and a show share: the reading run over the folder and the search run over it.
+struct SearchRun {
+    std::string programDir;
+    MemorySettingsStore settings;
+    QueuedEngineSink sink;
+    StderrNotifier notifier;
+    RtfConverterControl rtf;
+    std::unique_ptr<CCatalog> catalog;
+    std::unique_ptr<CSearcher> searcher;
+    std::unique_ptr<PageWriter> pages; // one numbering for the result page and the text page
+};
+
+constexpr std::u16string_view kFontFace = u"Times New Roman";
+constexpr int kFontSize = 12;
+
+// Reads the folder and runs the search; false when the query has no words.
+bool RunSearch(SearchRun& run, const Options& o) {
     const std::string& folder = o.positional[0];
     struct stat st;
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         Fail("no such folder: " + folder);
 
-    const std::string programDir = PrepareProgramDirectory(o.programDir);
-    MemorySettingsStore settings;
-    settings.writeString(kSettingsSection, "ProgramDirectory", FromUtf8(programDir));
-    QueuedEngineSink sink;
-    StderrNotifier notifier;
-    RtfConverterControl rtf;
-
-    CCatalog catalog(settings, sink, notifier);
+    run.programDir = PrepareProgramDirectory(o.programDir);
+    run.pages = std::make_unique<PageWriter>(run.programDir);
+    run.settings.writeString(kSettingsSection, "ProgramDirectory", FromUtf8(run.programDir));
+    run.catalog = std::make_unique<CCatalog>(run.settings, run.sink, run.notifier);
+    CCatalog& catalog = *run.catalog;
     std::error_code ec;
     catalog.folder = FromUtf8(fs::absolute(folder, ec).lexically_normal().string());
     if (catalog.folder.size() > 1 && catalog.folder.back() == u'/')
         catalog.folder.pop_back();
-    catalog.rtf = &rtf;
+    catalog.rtf = &run.rtf;
     catalog.FilesText = Has(o.types, "text");
     catalog.FilesRtf = Has(o.types, "rtf");
     catalog.FilesDoc = Has(o.types, "doc");
@@ -244,50 +433,85 @@ int SearchOrShow(int argc, char** argv, bool show) {
     catalog.FilesXlsx = Has(o.types, "xlsx");
     catalog.FilesPptx = Has(o.types, "pptx");
     catalog.FilesOdt = Has(o.types, "odt");
+    ProgressLine progress;
     catalog.start();
-    PumpUntil(sink, WM_READING_DONE);
+    PumpUntil(run.sink, WM_READING_DONE, progress);
+    progress.end();
 
-    CSearcher searcher(sink);
+    run.searcher = std::make_unique<CSearcher>(run.sink);
+    CSearcher& searcher = *run.searcher;
     searcher.query.caseSensitive = o.caseSensitive;
     searcher.query.matchWord = o.matchWord;
     searcher.query.fixBeginning = o.fixBeginning;
     searcher.query.setQueryText(FromUtf8(o.positional[1]));
     searcher.query.split();
-    if (searcher.query.wordCount() == 0) {
-        std::fprintf(stderr, "Please, enter search words.\n");
-        return 1;
-    }
+    if (searcher.query.wordCount() == 0)
+        return false;
     searcher.catalog = &catalog;
     searcher.order = o.order;
     searcher.groupByFiles = o.groupByFiles;
     searcher.resultsPerFile = o.unlimited ? 20 : o.perFile;
     searcher.start();
-    PumpUntil(sink, WM_ENGINE_STATUS);  // the status line follows WM_SEARCH_DONE
+    // The status line follows WM_SEARCH_DONE; it is the result, printed on stdout, not progress.
+    ProgressLine none;
+    PumpUntil(run.sink, WM_ENGINE_STATUS, none);
     searcher.waitForEnd();
+    return true;
+}
 
-    PageWriter pages(programDir);
-    const std::u16string fontFace = u"Times New Roman";
-    const int fontSize = 12;
-    const std::optional<std::string> page = pages.write(searcher.output(), fontFace, fontSize);
+// The result page, written as the desktop program writes it before any text page.
+std::string WriteResultPage(SearchRun& run) {
+    const std::optional<std::string> page =
+        run.pages->write(run.searcher->output(), std::u16string(kFontFace), kFontSize);
     if (!page)
-        Fail("can't write the result page into " + ContentsPath(programDir));
-    if (!show) {
-        std::printf("%s\n%s\n", page->c_str(), ToUtf8(searcher.statusLine()).c_str());
+        Fail("can't write the result page into " + ContentsPath(run.programDir));
+    return *page;
+}
+
+int Search(const CommandSpec& command, Options& o) {
+    if (o.positional.size() != 2)
+        FailWithUsage("search needs FOLDER QUERY", command);
+    SearchRun run;
+    if (!RunSearch(run, o))
+        Fail("Please, enter search words.");
+    const std::string page = WriteResultPage(run);
+    if (o.json) {
+        for (const ShowLink& hit : PageHits(*run.catalog, run.searcher->output()))
+            PrintHitJson(*run.catalog, hit);
+        PrintStatusJson(*run.searcher, page);
+    } else {
+        std::printf("%s\n%s\n", page.c_str(), ToUtf8(run.searcher->statusLine()).c_str());
         if (o.list)
-            ListHits(catalog, searcher.output());
-        return 0;
+            PrintHitsTabbed(*run.catalog, PageHits(*run.catalog, run.searcher->output()));
     }
-    const std::string link = "show#" + o.positional[2] + "#start" + o.positional[3] + "#length" + o.positional[4];
+    return run.searcher->resultCount() > 0 ? kFound : kNotFound;
+}
+
+int Show(const CommandSpec& command, Options& o) {
+    if (o.positional.size() != 5)
+        FailWithUsage("show needs FOLDER QUERY INDEX START LENGTH", command);
+    SearchRun run;
+    if (!RunSearch(run, o))
+        Fail("Please, enter search words.");
+    WriteResultPage(run);
+    const std::string link =
+        "show#" + o.positional[2] + "#start" + o.positional[3] + "#length" + o.positional[4];
     const std::optional<ShowLink> parsed = ParseShowLink(FromUtf8(link));
     const std::optional<std::u16string> content =
-        parsed ? BuildTextPage(catalog, *parsed, searcher.query) : std::nullopt;
+        parsed ? BuildTextPage(*run.catalog, *parsed, run.searcher->query) : std::nullopt;
     if (!content)
         Fail("no document " + o.positional[2] + " in this catalogue");
-    const std::optional<std::string> textPage = pages.write(*content, fontFace, fontSize);
+    const std::optional<std::string> textPage =
+        run.pages->write(*content, std::u16string(kFontFace), kFontSize);
     if (!textPage)
-        Fail("can't write the text page into " + ContentsPath(programDir));
-    std::printf("%s\n", textPage->c_str());
-    return 0;
+        Fail("can't write the text page into " + ContentsPath(run.programDir));
+    if (o.json) {
+        PrintHitJson(*run.catalog, *parsed);
+        PrintStatusJson(*run.searcher, *textPage);
+    } else {
+        std::printf("%s\n", textPage->c_str());
+    }
+    return kFound;
 }
 
 } // namespace
@@ -295,19 +519,36 @@ int SearchOrShow(int argc, char** argv, bool show) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C.UTF-8");
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return 2;
+        std::fputs(GeneralUsage().c_str(), stderr);
+        return kError;
     }
-    const std::string_view command = argv[1];
-    if (command == "extract")
-        return Extract(argc, argv);
-    if (command == "search")
-        return SearchOrShow(argc, argv, false);
-    if (command == "show")
-        return SearchOrShow(argc, argv, true);
-    if (command == "--help" || command == "-h") {
-        std::fputs(kUsage, stdout);
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h") {
+        std::fputs(GeneralUsage().c_str(), stdout);
         return 0;
     }
-    Fail("unknown command: " + std::string(command) + "\n" + kUsage);
+    if (name == "--version") {
+        std::printf("tessarel-cli %s\n", kVersion);
+        return 0;
+    }
+    if (name == "help") {
+        if (argc < 3) {
+            std::fputs(GeneralUsage().c_str(), stdout);
+            return 0;
+        }
+        const CommandSpec* command = FindCommand(argv[2]);
+        if (!command)
+            Fail("unknown command: " + std::string(argv[2]) + "\n" + GeneralUsage());
+        std::fputs(CommandUsage(*command).c_str(), stdout);
+        return 0;
+    }
+    const CommandSpec* command = FindCommand(name);
+    if (!command)
+        Fail("unknown command: " + std::string(name) + "\n" + GeneralUsage());
+    Options options = ParseOptions(*command, argc, argv, 2);
+    if (options.help) {
+        std::fputs(CommandUsage(*command).c_str(), stdout);
+        return 0;
+    }
+    return command->run(*command, options);
 }

@@ -2,6 +2,7 @@
 #include "extract/Readers.h"
 #include "platform/Text.h"
 
+#include <Error.h>
 #include <GlobalParams.h>
 #include <PDFDoc.h>
 #include <TextOutputDev.h>
@@ -35,9 +36,14 @@ void AppendPiece(void* stream, const char* bytes, int length) {
     out.text.append(bytes, static_cast<std::size_t>(length));
 }
 
+// The library reports every damaged structure it meets ("Syntax Error: ...") on stderr. A damaged
+// document simply yields less text; its messages would only clutter the terminal of a reading run.
+void DropLibraryMessage(ErrorCategory, Goffset, const char*) {}
+
 // Each document gets parameters of its own, so no library state survives from one to the next.
 struct ScopedGlobalParams {
     ScopedGlobalParams() {
+        setErrorCallback(DropLibraryMessage);
         globalParams = std::make_unique<GlobalParams>();
         globalParams->setTextEncoding("UTF-8");
     }
