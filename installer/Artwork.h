@@ -1,8 +1,8 @@
 #pragma once
 // The installer's pictures, drawn when first asked for: the tall watermark of the welcome and
-// closing pages, the header picture of the inner pages, the exit dialog's picture and the icon.
+// closing pages, the header picture of the inner pages and the exit dialog's picture. The first
+// two carry the application icon.
 
-#include <QIcon>
 #include <QPixmap>
 
 namespace tessarel {
@@ -10,6 +10,5 @@ namespace tessarel {
 QPixmap WatermarkPicture();
 QPixmap HeaderPicture();
 QPixmap ExitPicture();
-QIcon ApplicationIcon();
 
 } // namespace tessarel

@@ -12,6 +12,11 @@ inline constexpr int WM_INSTALL_DONE = 10102;
 
 inline const QString kDirectorySuffix = QStringLiteral("/Tessarel");
 
+// The window classes of the installed programs (their application names), which the entries'
+// StartupWMClass names so that a running window groups with its launcher.
+inline const QString kProgramWindowClass = QStringLiteral("Tessarel");
+inline const QString kUninstallWindowClass = QStringLiteral("TessarelUninstall");
+
 // The three programs inside the installation directory D.
 QString ProgramPath(const QString& directory);
 QString UninstallerPath(const QString& directory);

@@ -9,6 +9,7 @@
 #include "installer/ProgressPage.h"
 #include "installer/ReadyPage.h"
 #include "installer/WelcomePage.h"
+#include "platform/qt/ApplicationIcon.h"
 
 #include <QAbstractButton>
 #include <QAction>

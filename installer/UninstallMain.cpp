@@ -4,6 +4,7 @@
 
 #include "installer/InstallLayout.h"
 #include "installer/Uninstaller.h"
+#include "platform/qt/ApplicationIcon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +12,9 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // The window class the menu entry's StartupWMClass names.
+    QApplication::setApplicationName(tessarel::kUninstallWindowClass);
+    QApplication::setWindowIcon(tessarel::ApplicationIcon());
     const QStringList arguments = QApplication::arguments();
     const bool ask = !arguments.contains(QStringLiteral("--yes"));
     bool removeSettings = arguments.contains(QStringLiteral("--remove-settings"));

@@ -1,5 +1,5 @@
 #pragma once
-// The pictures of the toolbar, the two search-bar buttons and the window: the desktop theme's
+// The pictures of the toolbar and the two search-bar buttons: the desktop theme's
 // icons where it has them, else small drawings of our own.
 
 #include <QIcon>
@@ -7,7 +7,22 @@
 namespace tessarel {
 
 enum class ToolIconKind {
-    Back, Forward, New, Open, Save, Cut, Copy, Paste, Stop, Reload, Home, Find, Print, Help, Search, Folder, Program
+    Back,
+    Forward,
+    New,
+    Open,
+    Save,
+    Cut,
+    Copy,
+    Paste,
+    Stop,
+    Reload,
+    Home,
+    Find,
+    Print,
+    Help,
+    Search,
+    Folder
 };
 
 QIcon ToolIcon(ToolIconKind kind);

@@ -1,5 +1,6 @@
 #include "shell/TessApp.h"
 
+#include "platform/qt/ApplicationIcon.h"
 #include "shell/MainFrame.h"
 
 #include <clocale>
@@ -7,8 +8,11 @@
 namespace tessarel {
 
 CTessApp::CTessApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // The application name is also the window class the launchers' StartupWMClass names.
     setApplicationName(QStringLiteral("Tessarel"));
     setOrganizationName(QStringLiteral("Quendralight"));
+    setDesktopFileName(QStringLiteral("Tessarel-Tessarel"));
+    setWindowIcon(ApplicationIcon());
 }
 
 CTessApp::~CTessApp() = default;

@@ -13,6 +13,7 @@
 #include "installer/ReadyPage.h"
 #include "installer/SetupWizard.h"
 #include "installer/WelcomePage.h"
+#include "platform/qt/ApplicationIcon.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -109,6 +110,9 @@ private slots:
         QVERIFY(wizard().button(QWizard::NextButton)->isEnabled());
         QCOMPARE(wizard().button(QWizard::NextButton)->text(), QStringLiteral("Next >"));
         QCOMPARE(wizard().button(QWizard::CancelButton)->text(), QStringLiteral("Cancel"));
+        // The window icon is the program's own, from the same drawing.
+        QCOMPARE(wizard().windowIcon().availableSizes(), ApplicationIcon().availableSizes());
+        QVERIFY(wizard().windowIcon().availableSizes().contains(QSize(256, 256)));
         SaveShot(wizard(), "welcome");
 
         next();

@@ -7,6 +7,7 @@
 #include "shell/TessApp.h"
 
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QWindow>
@@ -27,7 +28,8 @@ int PixelsNear(const QImage& image, QColor colour, int distance = 60) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) < distance)
+                    std::abs(c.blue() - colour.blue()) <
+                distance)
                 ++n;
         }
     return n;
@@ -48,7 +50,11 @@ double MainColourShare(const QImage& image) {
 QImage Capture(CMainFrame& frame, const QString& name) {
     // Let the compositor paint the new page.
     QTest::qWait(1500);
-    const QImage image = frame.screen()->grabWindow(frame.winId()).toImage();
+    // The window with the title bar a window manager gives it, as the user sees it; under a bare
+    // display the frame is the window itself.
+    const QRect outer = frame.frameGeometry();
+    const QImage image =
+        frame.screen()->grabWindow(0, outer.x(), outer.y(), outer.width(), outer.height()).toImage();
     const QByteArray dir = qgetenv("TESSAREL_SCREENSHOT_DIR");
     image.save((dir.isEmpty() ? QStringLiteral(".") : QString::fromLocal8Bit(dir)) + QLatin1Char('/') + name);
     return image;
@@ -79,7 +85,8 @@ private slots:
         QCOMPARE(QFileInfo(resultsFile).fileName(), QStringLiteral("content1.html"));
         const QString results = PageFileText(resultsFile);
         QStringList icons;
-        for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
+        for (const QRegularExpressionMatch& m :
+             QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
             if (!icons.contains(m.captured(1)))
                 icons << m.captured(1);
         // Results come from the Word, PDF, PowerPoint, HTML and plain-text readers alike.
@@ -102,7 +109,8 @@ private slots:
                 break;
         }
         QCOMPARE(opened.size(), 1);
-        QVERIFY2(QFileInfo::exists(opened.front()) && opened.front().startsWith(QStringLiteral(TESSAREL_SOURCE_DIR "/samples/")),
+        QVERIFY2(QFileInfo::exists(opened.front()) &&
+                     opened.front().startsWith(QStringLiteral(TESSAREL_SOURCE_DIR "/samples/")),
                  qPrintable(opened.front()));
         QTest::qWait(300);
         QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
@@ -130,6 +138,20 @@ private slots:
         QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
     }
 
+    // The class a launcher's StartupWMClass must name, as the display server has it.
+    void windowClassIsTheApplicationName() {
+        CMainFrame* frame = static_cast<CTessApp*>(QCoreApplication::instance())->mainFrame();
+        QProcess xprop;
+        xprop.start(QStringLiteral("xprop"), {QStringLiteral("-len"), QStringLiteral("64"),
+                                              QStringLiteral("-id"), QString::number(frame->winId()),
+                                              QStringLiteral("WM_CLASS"), QStringLiteral("_NET_WM_ICON")});
+        QVERIFY(xprop.waitForFinished(10000));
+        const QString properties = QString::fromUtf8(xprop.readAllStandardOutput());
+        QVERIFY2(properties.contains(QStringLiteral(", \"Tessarel\"\n")), qPrintable(properties));
+        QVERIFY2(properties.contains(QStringLiteral("_NET_WM_ICON(CARDINAL)")),
+                 qPrintable(properties.left(200)));
+    }
+
     void iconOfAnExtensionInCapitals() {
         CMainFrame* frame = static_cast<CTessApp*>(QCoreApplication::instance())->mainFrame();
         QTemporaryDir documents;
@@ -137,10 +159,14 @@ private slots:
         QVERIFY(upper.open(QIODevice::WriteOnly));
         upper.write("The kiwi is a fruit.\r\nAnother kiwi line.");
         upper.close();
-        frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(documents.path()); };
+        frame->chooseFolder = [&](QWidget*, const QString&) {
+            return std::optional<QString>(documents.path());
+        };
         QSignalSpy loads(frame->view(), &CTessView::pageLoaded);
         frame->Browse();
-        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")),
+            30000);
         frame->searchBox()->setText(QStringLiteral("kiwi"));
         const qsizetype before = loads.count();
         frame->StartSearch();
@@ -164,7 +190,8 @@ int main(int argc, char** argv) {
     conf.open(QIODevice::WriteOnly);
     conf.write("[Settings]\nProgramDirectory=\"" + program.path().toUtf8() +
                "\"\ngroupByFiles=1\nLimitLeft=1\nResultsPerFile=4\nFontFace=DejaVu Serif\nFontSize=12\n"
-               "FilesText=1\nFilesRtf=1\nFilesDoc=1\nFilesPdf=1\nFilesDocx=1\nFilesXlsx=1\nFilesPptx=1\nFilesOdt=1\n");
+               "FilesText=1\nFilesRtf=1\nFilesDoc=1\nFilesPdf=1\nFilesDocx=1\nFilesXlsx=1\nFilesPptx="
+               "1\nFilesOdt=1\n");
     conf.close();
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
