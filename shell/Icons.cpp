@@ -11,38 +11,22 @@ namespace {
 const char* ThemeName(ToolIconKind kind) {
     switch (kind) {
     // The theme's arrows are grey whether enabled or not: ours are drawn in colour.
-    case ToolIconKind::Back:
-        return "";
-    case ToolIconKind::Forward:
-        return "";
-    case ToolIconKind::New:
-        return "document-new";
-    case ToolIconKind::Open:
-        return "document-open";
-    case ToolIconKind::Save:
-        return "document-save";
-    case ToolIconKind::Cut:
-        return "edit-cut";
-    case ToolIconKind::Copy:
-        return "edit-copy";
-    case ToolIconKind::Paste:
-        return "edit-paste";
-    case ToolIconKind::Stop:
-        return "process-stop";
-    case ToolIconKind::Reload:
-        return "view-refresh";
-    case ToolIconKind::Home:
-        return "go-home";
-    case ToolIconKind::Find:
-        return "edit-find";
-    case ToolIconKind::Print:
-        return "document-print";
-    case ToolIconKind::Help:
-        return "help-browser";
-    case ToolIconKind::Search:
-        return "system-search";
-    case ToolIconKind::Folder:
-        return "folder";
+    case ToolIconKind::Back: return "";
+    case ToolIconKind::Forward: return "";
+    case ToolIconKind::New: return "document-new";
+    case ToolIconKind::Open: return "document-open";
+    case ToolIconKind::Save: return "document-save";
+    case ToolIconKind::Cut: return "edit-cut";
+    case ToolIconKind::Copy: return "edit-copy";
+    case ToolIconKind::Paste: return "edit-paste";
+    case ToolIconKind::Stop: return "process-stop";
+    case ToolIconKind::Reload: return "view-refresh";
+    case ToolIconKind::Home: return "go-home";
+    case ToolIconKind::Find: return "edit-find";
+    case ToolIconKind::Print: return "document-print";
+    case ToolIconKind::Help: return "help-browser";
+    case ToolIconKind::Search: return "system-search";
+    case ToolIconKind::Folder: return "folder";
     }
     return "";
 }
@@ -66,13 +50,8 @@ QIcon Drawn(ToolIconKind kind) {
         p.fillPath(arrow, QColor(60, 140, 60));
         break;
     }
-    case ToolIconKind::New:
-    case ToolIconKind::Copy:
-    case ToolIconKind::Paste:
-    case ToolIconKind::Save:
-    case ToolIconKind::Print:
-    case ToolIconKind::Open:
-    case ToolIconKind::Folder:
+    case ToolIconKind::New: case ToolIconKind::Copy: case ToolIconKind::Paste: case ToolIconKind::Save:
+    case ToolIconKind::Print: case ToolIconKind::Open: case ToolIconKind::Folder:
         p.setBrush(Qt::white);
         p.drawRect(6, 3, 12, 18);
         if (kind == ToolIconKind::Copy)
@@ -95,8 +74,7 @@ QIcon Drawn(ToolIconKind kind) {
         p.drawLine(3, 12, 12, 4), p.drawLine(12, 4, 21, 12);
         p.drawRect(6, 12, 12, 9);
         break;
-    case ToolIconKind::Find:
-    case ToolIconKind::Search:
+    case ToolIconKind::Find: case ToolIconKind::Search:
         p.setPen(QPen(ink, 3));
         p.drawEllipse(4, 4, 11, 11);
         p.drawLine(14, 14, 20, 20);

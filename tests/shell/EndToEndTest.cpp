@@ -28,8 +28,7 @@ int PixelsNear(const QImage& image, QColor colour, int distance = 60) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <
-                distance)
+                    std::abs(c.blue() - colour.blue()) < distance)
                 ++n;
         }
     return n;
@@ -85,8 +84,7 @@ private slots:
         QCOMPARE(QFileInfo(resultsFile).fileName(), QStringLiteral("content1.html"));
         const QString results = PageFileText(resultsFile);
         QStringList icons;
-        for (const QRegularExpressionMatch& m :
-             QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
+        for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("src=\"images/(\\w+)\\.gif")).globalMatch(results))
             if (!icons.contains(m.captured(1)))
                 icons << m.captured(1);
         // Results come from the Word, PDF, PowerPoint, HTML and plain-text readers alike.
@@ -109,8 +107,7 @@ private slots:
                 break;
         }
         QCOMPARE(opened.size(), 1);
-        QVERIFY2(QFileInfo::exists(opened.front()) &&
-                     opened.front().startsWith(QStringLiteral(TESSAREL_SOURCE_DIR "/samples/")),
+        QVERIFY2(QFileInfo::exists(opened.front()) && opened.front().startsWith(QStringLiteral(TESSAREL_SOURCE_DIR "/samples/")),
                  qPrintable(opened.front()));
         QTest::qWait(300);
         QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
@@ -142,14 +139,13 @@ private slots:
     void windowClassIsTheApplicationName() {
         CMainFrame* frame = static_cast<CTessApp*>(QCoreApplication::instance())->mainFrame();
         QProcess xprop;
-        xprop.start(QStringLiteral("xprop"), {QStringLiteral("-len"), QStringLiteral("64"),
-                                              QStringLiteral("-id"), QString::number(frame->winId()),
-                                              QStringLiteral("WM_CLASS"), QStringLiteral("_NET_WM_ICON")});
+        xprop.start(QStringLiteral("xprop"), {QStringLiteral("-len"), QStringLiteral("64"), QStringLiteral("-id"),
+                                              QString::number(frame->winId()), QStringLiteral("WM_CLASS"),
+                                              QStringLiteral("_NET_WM_ICON")});
         QVERIFY(xprop.waitForFinished(10000));
         const QString properties = QString::fromUtf8(xprop.readAllStandardOutput());
         QVERIFY2(properties.contains(QStringLiteral(", \"Tessarel\"\n")), qPrintable(properties));
-        QVERIFY2(properties.contains(QStringLiteral("_NET_WM_ICON(CARDINAL)")),
-                 qPrintable(properties.left(200)));
+        QVERIFY2(properties.contains(QStringLiteral("_NET_WM_ICON(CARDINAL)")), qPrintable(properties.left(200)));
     }
 
     void iconOfAnExtensionInCapitals() {
@@ -159,14 +155,10 @@ private slots:
         QVERIFY(upper.open(QIODevice::WriteOnly));
         upper.write("The kiwi is a fruit.\r\nAnother kiwi line.");
         upper.close();
-        frame->chooseFolder = [&](QWidget*, const QString&) {
-            return std::optional<QString>(documents.path());
-        };
+        frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(documents.path()); };
         QSignalSpy loads(frame->view(), &CTessView::pageLoaded);
         frame->Browse();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")),
-            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 30000);
         frame->searchBox()->setText(QStringLiteral("kiwi"));
         const qsizetype before = loads.count();
         frame->StartSearch();
@@ -190,8 +182,7 @@ int main(int argc, char** argv) {
     conf.open(QIODevice::WriteOnly);
     conf.write("[Settings]\nProgramDirectory=\"" + program.path().toUtf8() +
                "\"\ngroupByFiles=1\nLimitLeft=1\nResultsPerFile=4\nFontFace=DejaVu Serif\nFontSize=12\n"
-               "FilesText=1\nFilesRtf=1\nFilesDoc=1\nFilesPdf=1\nFilesDocx=1\nFilesXlsx=1\nFilesPptx="
-               "1\nFilesOdt=1\n");
+               "FilesText=1\nFilesRtf=1\nFilesDoc=1\nFilesPdf=1\nFilesDocx=1\nFilesXlsx=1\nFilesPptx=1\nFilesOdt=1\n");
     conf.close();
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

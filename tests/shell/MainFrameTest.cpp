@@ -25,9 +25,8 @@ class MainFrameTest : public QObject {
         frame->show();
     }
     QString sampleFolder() {
-        return folder->documents(
-            {{QStringLiteral("kiwi.txt"), "A kiwi one. A kiwi two. A kiwi three.\r\nEnd of the kiwi list."},
-             {QStringLiteral("notes.txt"), "Nothing of interest here, only apples."}});
+        return folder->documents({{QStringLiteral("kiwi.txt"), "A kiwi one. A kiwi two. A kiwi three.\r\nEnd of the kiwi list."},
+                                  {QStringLiteral("notes.txt"), "Nothing of interest here, only apples."}});
     }
     // Searches and waits for the page of the results.
     bool search(const QString& text) {
@@ -155,8 +154,7 @@ private slots:
         QVERIFY(WaitForPage(*frame, *loads, 2));
         QCOMPARE(ShownName(*frame), QStringLiteral("content1.html"));
         QVERIFY(frame->view()->url().fragment().isEmpty());
-        QVERIFY(PageFileText(frame->view()->url().toLocalFile())
-                    .contains(QStringLiteral("<body>\nReading files...")));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("<body>\nReading files...")));
 
         // After start-up the end of a reading run shows home; after a Browse, "Ready for search."
         frame->engineMessage(WM_READING_DONE, {});
@@ -167,8 +165,7 @@ private slots:
         QVERIFY(WaitForPage(*frame, *loads, 4));
         QCOMPARE(ShownName(*frame), QStringLiteral("content2.html"));
         QCOMPARE(frame->view()->url().fragment(), QStringLiteral("point1"));
-        QVERIFY(
-            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")));
 
         frame->resultsShown = false;
         frame->engineMessage(WM_SEARCH_DONE, {});
@@ -182,13 +179,11 @@ private slots:
         QTest::addColumn<QString>("openedPath");
         QTest::newRow("plain") << QStringLiteral("file:///p/contents/open#/home/u/a b.pdf")
                                << QStringLiteral("/home/u/a b.pdf");
-        QTest::newRow("a tag in the target")
-            << QStringLiteral("file:///c/open#/d/<span class=searched>kiwi</span>.txt")
-            << QStringLiteral("/d/kiwi.txt");
+        QTest::newRow("a tag in the target") << QStringLiteral("file:///c/open#/d/<span class=searched>kiwi</span>.txt")
+                                             << QStringLiteral("/d/kiwi.txt");
         // The text between them doubles at every round: 2^10 after the last.
         QTest::newRow("\">\" before \"<\", ten rounds at most")
-            << QStringLiteral("open#a>b<c")
-            << (QStringLiteral("a>") + QString(1024, QLatin1Char('b')) + QStringLiteral("<c"));
+            << QStringLiteral("open#a>b<c") << (QStringLiteral("a>") + QString(1024, QLatin1Char('b')) + QStringLiteral("<c"));
         QTest::newRow("no open marker") << QStringLiteral("file:///c/contents/home.html") << QString();
     }
     void handleLinkCutsTagsAndActsOnBothMarkers() {
@@ -214,22 +209,17 @@ private slots:
         QCOMPARE(opened.size(), 1);
         QVERIFY(WaitForPage(*frame, *loads, static_cast<int>(before) + 1));
         QCOMPARE(frame->view()->url().fragment(), QStringLiteral("point1"));
-        QVERIFY(
-            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("<a name=\"point1\">")));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("<a name=\"point1\">")));
 
         // A Browse clears the flag: links of the old results do nothing, Back and Forward are off.
-        frame->chooseFolder = [this](QWidget*, const QString&) {
-            return std::optional<QString>(sampleFolder());
-        };
+        frame->chooseFolder = [this](QWidget*, const QString&) { return std::optional<QString>(sampleFolder()); };
         frame->Browse();
         QVERIFY(!frame->resultsShown);
         QCOMPARE(frame->showHomeWhenRead, 0);
         QVERIFY(!frame->action(ID_BACK)->isEnabled());
         QVERIFY(!frame->action(ID_FORWARD)->isEnabled());
         QVERIFY(WaitForReading(*frame));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")),
-            20000);
+        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 20000);
         const int shownPages = frame->view()->pageNumber();
         frame->HandleLink(u"file:///x/contents/show#0#start0#length5");
         QTest::qWait(300);
@@ -305,17 +295,11 @@ private slots:
         frame->showHomeWhenRead = 0;
         frame->StartReadingRun(first.toStdU16String());
         frame->StartReadingRun(second.path().toStdU16String());
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return frame->catalog()->folder == second.path().toStdU16String() &&
-                       !frame->catalog()->isRunning();
-            },
-            30000));
+        QVERIFY(QTest::qWaitFor([&] { return frame->catalog()->folder == second.path().toStdU16String() &&
+                                            !frame->catalog()->isRunning(); }, 30000));
         QVERIFY(WaitForReading(*frame));
         QCOMPARE(frame->catalog()->count(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")),
-            20000);
+        QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 20000);
         QVERIFY(search(QStringLiteral("kiwi")));
         QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")));
     }
@@ -373,8 +357,7 @@ private slots:
     void addressesAreDecoded() {
         QCOMPARE(DecodedAddress(QUrl(QStringLiteral("file:///c/contents/open#/a%20b/100%25.txt"))),
                  std::u16string(u"file:///c/contents/open#/a b/100%.txt"));
-        QCOMPARE(DecodedAddress(QUrl::fromLocalFile(QStringLiteral("/c/д.txt"))),
-                 std::u16string(u"file:///c/д.txt"));
+        QCOMPARE(DecodedAddress(QUrl::fromLocalFile(QStringLiteral("/c/д.txt"))), std::u16string(u"file:///c/д.txt"));
     }
 };
 
