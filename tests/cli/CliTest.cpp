@@ -20,9 +20,8 @@ namespace {
 const fs::path kCorpus = fs::path(TESSAREL_TEST_DATA) / "corpus";
 
 // Every folder of the corpus: each document is held to the probe list.
-const std::vector<std::string> kCheckedFolders = {"txt/",  "html/", "src/",   "doc97/", "doc95/",
-                                                  "doc6/", "docx/", "xlsx/",  "pptx/",  "odt/",
-                                                  "rtf/",  "pdf/",  "broken/"};
+const std::vector<std::string> kCheckedFolders = {"txt/", "html/", "src/",  "doc97/", "doc95/", "doc6/", "docx/",
+                                                  "xlsx/", "pptx/", "odt/", "rtf/",   "pdf/",  "broken/"};
 
 // HTML is searched as it stands, markup included: a word split by tags is not found, and a word
 // of a paragraph the page hides is. The probe list reads the page as a browser shows it.
@@ -40,7 +39,7 @@ std::map<std::string, std::vector<Probe>> ProbesByDocument() {
     std::ifstream in(kCorpus / "probes-sound.tsv");
     std::map<std::string, std::vector<Probe>> probes;
     std::string line;
-    std::getline(in, line); // header
+    std::getline(in, line);  // header
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         std::string path, probe, expect;
@@ -70,19 +69,15 @@ TEST(Cli, CorpusProbesThroughExtractAndSearch) {
         for (const Probe& p : list) {
             EXPECT_EQ(extracted.out.find(p.probe) != std::string::npos, p.found)
                 << document << ": extract, " << p.probe;
-            const std::string query =
-                p.probe.find(' ') != std::string::npos ? "\"" + p.probe + "\"" : p.probe;
-            const Result searched = RunCli("search --case --no-fix-beginning --list " +
-                                               Quoted(folder.string()) + " " + Quoted(query),
-                                           scratch.path());
+            const std::string query = p.probe.find(' ') != std::string::npos ? "\"" + p.probe + "\"" : p.probe;
+            const Result searched =
+                RunCli("search --case --no-fix-beginning --list " + Quoted(folder.string()) + " " + Quoted(query),
+                    scratch.path());
             const std::size_t second = searched.out.find('\n');
-            const std::string status =
-                searched.out.substr(second + 1, searched.out.find('\n', second + 1) - second - 1);
-            EXPECT_EQ(status.rfind("0 results", 0) != 0, p.found)
-                << document << ": search, " << p.probe << ": " << status;
+            const std::string status = searched.out.substr(second + 1, searched.out.find('\n', second + 1) - second - 1);
+            EXPECT_EQ(status.rfind("0 results", 0) != 0, p.found) << document << ": search, " << p.probe << ": " << status;
             // The exit status says the same as the status line.
-            ASSERT_EQ(searched.status, status.rfind("0 results", 0) != 0 ? 0 : 1)
-                << document << ": " << status;
+            ASSERT_EQ(searched.status, status.rfind("0 results", 0) != 0 ? 0 : 1) << document << ": " << status;
         }
     }
 }
@@ -115,12 +110,8 @@ TEST(Cli, SearchPrintsThePageAndTheStatusLineAndListsHits) {
 TEST(Cli, ErrorsAreOneLineAndNonZero) {
     Scratch scratch;
     EXPECT_NE(RunCli("search /nonexistent/folder word", scratch.path()).status, 0);
-    EXPECT_NE(
-        RunCli("search --order sideways " + Quoted(scratch.path().string()) + " word", scratch.path()).status,
-        0);
-    EXPECT_NE(
-        RunCli("search --per-file 21 " + Quoted(scratch.path().string()) + " word", scratch.path()).status,
-        0);
+    EXPECT_NE(RunCli("search --order sideways " + Quoted(scratch.path().string()) + " word", scratch.path()).status, 0);
+    EXPECT_NE(RunCli("search --per-file 21 " + Quoted(scratch.path().string()) + " word", scratch.path()).status, 0);
     EXPECT_NE(RunCli("frobnicate", scratch.path()).status, 0);
     EXPECT_NE(RunCli("search " + Quoted(scratch.path().string()) + " '   '", scratch.path()).status, 0);
 }
