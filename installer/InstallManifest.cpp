@@ -33,7 +33,7 @@ bool CInstallManifest::load() {
     for (int i = 0; i < count; ++i) {
         manifest.setArrayIndex(i);
         entries.append({manifest.value(QStringLiteral("Path")).toString(),
-                        manifest.value(QStringLiteral("Sha256")).toByteArray()});
+                        manifest.value(QStringLiteral("Sha256")).toString().toLatin1()});
     }
     manifest.endArray();
     manifest.endGroup();
@@ -60,7 +60,7 @@ bool CInstallManifest::save() const {
     for (int i = 0; i < entries.size(); ++i) {
         manifest.setArrayIndex(i);
         manifest.setValue(QStringLiteral("Path"), entries[i].path);
-        manifest.setValue(QStringLiteral("Sha256"), entries[i].sha256);
+        manifest.setValue(QStringLiteral("Sha256"), QString::fromLatin1(entries[i].sha256));
     }
     manifest.endArray();
     manifest.endGroup();
