@@ -204,7 +204,7 @@ bool CopyFileBeneath(const QString& source, const QString& root, const QString& 
     const Descriptor folder = OpenBeneath(root, parts->mid(0, parts->size() - 1), true);
     if (!folder.valid())
         return false;
-    return WriteReplacing(folder.get(), parts->last(), status.st_mode & 07777, [&input](int fd) {
+    return WriteReplacing(folder.get(), parts->last(), status.st_mode & 0777, [&input](int fd) {
         char buffer[65536];
         for (;;) {
             const ssize_t got = ::read(input.get(), buffer, sizeof buffer);

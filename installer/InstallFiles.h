@@ -30,7 +30,7 @@ RemoveResult RemoveOwnFile(const QString& path);
 // Steps beneath the installation directory D (root, canonical), with paths relative to it.
 // Every folder between D and the file must be a real folder.
 bool MakeFolderBeneath(const QString& root, const QString& relative);
-// Copies source to root/relative the way ReplaceFile writes, keeping the source's permissions.
+// Copies source to root/relative the way ReplaceFile writes, with the source's rwx permissions.
 bool CopyFileBeneath(const QString& source, const QString& root, const QString& relative);
 // A file (or a link, removed itself, never followed) beneath root.
 RemoveResult RemoveFileBeneath(const QString& root, const QString& relative);

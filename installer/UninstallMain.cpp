@@ -66,8 +66,8 @@ int main(int argc, char* argv[]) {
     if (!uninstaller.run(removeSettings)) {
         Tell(ask, QMessageBox::Warning, caption,
              QStringLiteral("Tessarel could not be removed completely. These are still there:\n\n%1\n\n"
-                            "Run the uninstaller again once they can be removed.")
-                 .arg(uninstaller.failures().join(QLatin1Char('\n'))));
+                            "Run %2 again once they can be removed.")
+                 .arg(uninstaller.failures().join(QLatin1Char('\n')), tessarel::UninstallerPath(directory)));
         return 2;
     }
     if (ask) {
