@@ -1,9 +1,5 @@
 #include "installer/DesktopEntry.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-
 namespace tessarel {
 namespace {
 
@@ -67,8 +63,14 @@ QString DesktopEntryText(const DesktopEntry& entry) {
     text += QStringLiteral("Name=") + EscapeValue(entry.name) + QLatin1Char('\n');
     if (!entry.comment.isEmpty())
         text += QStringLiteral("Comment=") + EscapeValue(entry.comment) + QLatin1Char('\n');
+    if (!entry.icon.isEmpty())
+        text += QStringLiteral("Icon=") + EscapeValue(entry.icon) + QLatin1Char('\n');
+    if (entry.type == QLatin1String("Directory"))
+        return text;
     text += QStringLiteral("Exec=") + entry.exec + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
+    if (!entry.startupWMClass.isEmpty())
+        text += QStringLiteral("StartupWMClass=") + EscapeValue(entry.startupWMClass) + QLatin1Char('\n');
     if (!entry.mimeTypes.isEmpty())
         text += QStringLiteral("MimeType=") + entry.mimeTypes + QLatin1Char('\n');
     if (!entry.categories.isEmpty())
@@ -76,20 +78,6 @@ QString DesktopEntryText(const DesktopEntry& entry) {
     if (entry.noDisplay)
         text += QStringLiteral("NoDisplay=true\n");
     return text;
-}
-
-bool WriteTextFile(const QString& path, const QString& text, bool executable) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(text.toUtf8());
-    QFileDevice::Permissions permissions =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (executable)
-        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
-    return file.commit() && QFile::setPermissions(path, permissions);
 }
 
 } // namespace tessarel

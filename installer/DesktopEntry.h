@@ -1,6 +1,5 @@
 #pragma once
-// freedesktop desktop entries, the Linux form of shortcuts and of the folder context-menu entry,
-// and the small file writes the installer makes.
+// freedesktop desktop entries, the Linux form of shortcuts and of the folder context-menu entry.
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +13,8 @@ struct DesktopEntry {
     QString exec;      // already an Exec value (see ExecArgument)
     QString mimeTypes; // "inode/directory;" for the folder entry
     QString categories;
+    QString icon = QStringLiteral("tessarel"); // a name in the icon theme
+    QString startupWMClass;                    // the window class of the program started
     bool noDisplay = false;
 };
 
@@ -23,10 +24,7 @@ QString ExecArgument(const QString& argument);
 // The same argument for a POSIX shell script.
 QString ShellArgument(const QString& argument);
 
+// The entry's text; a Directory entry (a menu folder) gets no Exec, Terminal or StartupWMClass.
 QString DesktopEntryText(const DesktopEntry& entry);
-
-// Writes text as UTF-8, making the parent folders; the file is replaced whole. Executable files
-// get rwxr-xr-x (desktop links and scripts are only started when executable).
-bool WriteTextFile(const QString& path, const QString& text, bool executable);
 
 } // namespace tessarel

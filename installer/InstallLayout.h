@@ -17,10 +17,16 @@ inline const QString kDirectorySuffix = QStringLiteral("/Tessarel");
 inline const QString kProgramWindowClass = QStringLiteral("Tessarel");
 inline const QString kUninstallWindowClass = QStringLiteral("TessarelUninstall");
 
+// D as the file steps use it: links resolved, so that two spellings of one folder are one
+// installation (the folder need not exist).
+QString CanonicalDirectory(const QString& directory);
+
 // The three programs inside the installation directory D.
 QString ProgramPath(const QString& directory);
 QString UninstallerPath(const QString& directory);
 QString SetupPath(const QString& directory);
+// The command-line program beside them.
+QString CliPath(const QString& directory);
 
 // The parent of the default installation directory: the per-user data folder (~/.local/share),
 // writable without root, so the program's contents folder is writable too.
@@ -46,8 +52,25 @@ struct FileManagerEntry {
     QString path;    // where its entry goes
 };
 QList<FileManagerEntry> FileManagerEntries();
-// The uninstall registration the uninstaller reads.
-QString ManifestPath();
+// The uninstall registration of the installation in D, one per installation: the uninstaller
+// in D reads this one only.
+QString ManifestPath(const QString& directory);
+// The registrations of every installation of this user.
+QStringList InstallationManifests();
+
+// The default program for folders as the desktop reports it ("" when it cannot tell), and making
+// program (a desktop entry's file name) that default again.
+QString DefaultFolderProgram();
+void KeepDefaultFolderProgram(const QString& program);
+
+// The files of the release's share/ folder that go into the user's data folder (~/.local/share)
+// under the same relative names, where the desktop, man and bash look for them: the icon at every
+// size of the hicolor theme and as a drawing, the manual page and the bash completion.
+QStringList SharedDataFiles();
+QString SharedDataSource(const QString& directory, const QString& relative); // D/share/relative
+QString SharedDataPath(const QString& relative);                             // its installed place
+// tessarel-cli on the user's PATH (~/.local/bin): a script that starts the one in D.
+QString CommandLauncherPath();
 
 // Every file an installation may create outside D: the uninstaller removes only these.
 QStringList KnownEntryPaths();

@@ -1,6 +1,7 @@
 #include "installer/InstallThread.h"
 
 #include "installer/DesktopEntry.h"
+#include "installer/InstallFiles.h"
 #include "installer/InstallLayout.h"
 #include "platform/SettingsStore.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -15,8 +16,6 @@
 
 namespace tessarel {
 namespace {
-
-const QString kHelpLink = QStringLiteral("https://tessarel.quendralight.example/");
 
 QString MenuMergeText() {
     return QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
@@ -36,24 +35,24 @@ QString MenuMergeText() {
 
 QString FileManagerEntryText(const QString& fileManager, const QString& program) {
     if (fileManager == QLatin1String("nautilus")) {
-        // Scripts get the selected items as arguments and run in the folder being shown.
-        return QStringLiteral("#!/bin/sh\n# Searches the chosen folder with Tessarel.\nexec ") +
-               ShellArgument(program) + QStringLiteral(" \"${1:-$PWD}\"\n");
+        // Scripts get the selected items by name, relative to the folder being shown, which is
+        // the script's working folder; the program needs the whole path.
+        return QStringLiteral("#!/bin/sh\n# Searches the chosen folder with Tessarel.\n"
+                              "folder=${1:-$PWD}\n"
+                              "case $folder in /*) ;; *) folder=$PWD/$folder ;; esac\n"
+                              "exec ") +
+               ShellArgument(program) + QStringLiteral(" \"$folder\"\n");
     }
     if (fileManager == QLatin1String("nemo")) {
         return QStringLiteral("[Nemo Action]\nName=Tessarel...\nComment=Search this folder with Tessarel\n"
-                              "Exec=") +
+                              "Icon-Name=tessarel\nExec=") +
                ExecArgument(program) + QStringLiteral(" %F\nSelection=s\nExtensions=dir;\n");
     }
-    return QStringLiteral("[Desktop Entry]\nType=Service\nMimeType=inode/directory;\nActions=tessarel;\n"
-                          "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n\n[Desktop Action tessarel]\n"
-                          "Name=Tessarel...\nExec=") +
+    return QStringLiteral(
+               "[Desktop Entry]\nType=Service\nName=Tessarel\nMimeType=inode/directory;\nActions=tessarel;\n"
+               "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\n\n[Desktop Action tessarel]\n"
+               "Name=Tessarel...\nIcon=tessarel\nExec=") +
            ExecArgument(program) + QStringLiteral(" %f\n");
-}
-
-QString Canonical(const QString& path) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
 }
 
 } // namespace
@@ -61,7 +60,7 @@ QString Canonical(const QString& path) {
 CInstallThread::CInstallThread(QObject* receiver, const QString& directory, int startMenuFlag,
                                int desktopFlag, int contextMenuFlag)
     : receiver_(receiver), directory_(directory), startMenuFlag_(startMenuFlag), desktopFlag_(desktopFlag),
-      contextMenuFlag_(contextMenuFlag) {}
+      contextMenuFlag_(contextMenuFlag), manifest_(QString()) {}
 
 // The owner may go while the worker still runs; it never destroys it under its thread.
 CInstallThread::~CInstallThread() {
@@ -76,6 +75,7 @@ void CInstallThread::run() {
     writeDefaultSettings();
     writeFolderPickerSize();
     registerContextMenu();
+    installSharedData();
     registerUninstall();
     if (receiver_)
         QCoreApplication::postEvent(receiver_, new QEvent(QEvent::Type(WM_INSTALL_DONE)));
@@ -88,61 +88,65 @@ void CInstallThread::step() {
 
 void CInstallThread::createDirectory() {
     QDir().mkpath(directory_);
+    root_ = CanonicalDirectory(directory_);
+    manifest_ = CInstallManifest(ManifestPath(root_));
+    manifest_.installLocation = directory_;
     step();
 }
 
 void CInstallThread::copyCurrentDirectory() {
     sourceFolder_ = QDir::currentPath();
-    // Copying a folder onto itself would replace each file by itself; there is nothing to copy.
-    sourceIsTarget_ = Canonical(sourceFolder_) == Canonical(directory_);
-    if (!sourceIsTarget_)
-        copyFolder(sourceFolder_, directory_, QString());
+    // Copying a folder onto itself would replace each file by itself: started inside D, the
+    // release folder is the installation, and its files are only recorded.
+    sourceIsTarget_ = CanonicalDirectory(sourceFolder_) == root_;
+    copyFolder(sourceFolder_, QString());
     step();
 }
 
-void CInstallThread::copyFolder(const QString& source, const QString& target, const QString& relative) {
+void CInstallThread::copyFolder(const QString& source, const QString& relative) {
     const QDir folder(source);
     const QFileInfoList entries = folder.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    const QString canonicalTarget = Canonical(directory_);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         const QString relativeName = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
-        const QString targetPath = target + QLatin1Char('/') + name;
         if (entry.isDir()) {
             // A folder link may lead back up the tree, and D may lie inside the source folder:
             // following either would copy without end.
-            if (entry.isSymLink() || Canonical(entry.absoluteFilePath()) == canonicalTarget)
+            if (entry.isSymLink() || CanonicalDirectory(entry.absoluteFilePath()) == root_)
                 continue;
-            QDir().mkpath(targetPath);
-            copyFolder(entry.absoluteFilePath(), targetPath, relativeName);
+            if (sourceIsTarget_ || MakeFolderBeneath(root_, relativeName))
+                manifest_.addFolder(relativeName);
+            copyFolder(entry.absoluteFilePath(), relativeName);
             continue;
         }
         // Only regular files: reading a pipe or a device would never end.
         if (!entry.isFile())
             continue;
-        // Removing first replaces a running program's file without touching the running copy.
-        if (QFileInfo::exists(targetPath) || QFileInfo(targetPath).isSymLink())
-            QFile::remove(targetPath);
-        if (QFile::copy(entry.absoluteFilePath(), targetPath))
-            copiedFiles_ << relativeName;
+        if (sourceIsTarget_ || CopyFileBeneath(entry.absoluteFilePath(), root_, relativeName))
+            manifest_.addFile(relativeName);
     }
 }
 
 void CInstallThread::deleteSetupCopy() {
     // Started inside D itself, the installer's file is the only copy the user has: keep it.
     if (!sourceIsTarget_) {
-        QFile::remove(SetupPath(directory_));
-        copiedFiles_.removeAll(QFileInfo(SetupPath(directory_)).fileName());
+        const QString name = QFileInfo(SetupPath(directory_)).fileName();
+        if (RemoveFileBeneath(root_, name) != RemoveResult::Failed)
+            manifest_.removeFile(name);
     }
     step();
 }
 
-bool CInstallThread::writeEntry(const QString& path, const QString& text, bool executable) {
-    const bool written = WriteTextFile(path, text, executable);
+bool CInstallThread::writeEntry(const QString& path, const QByteArray& bytes, bool executable) {
+    const bool written = ReplaceFile(path, bytes, executable);
     if (written)
-        madeEntries_ << path;
+        manifest_.addEntry(path, bytes);
     return written;
+}
+
+bool CInstallThread::writeEntry(const QString& path, const QString& text, bool executable) {
+    return writeEntry(path, text.toUtf8(), executable);
 }
 
 void CInstallThread::createShortcuts() {
@@ -151,20 +155,24 @@ void CInstallThread::createShortcuts() {
         DesktopEntry link;
         link.name = QStringLiteral("Tessarel");
         link.exec = ExecArgument(program);
+        link.startupWMClass = kProgramWindowClass;
         writeEntry(DesktopLinkPath(), DesktopEntryText(link), true);
         step();
     }
     if (startMenuFlag_ == 1) {
         const QString folder = MenuFolder();
         QDir().mkpath(folder);
-        writeEntry(MenuDirectoryFile(), QStringLiteral("[Desktop Entry]\nType=Directory\nName=Tessarel\n"),
-                   false);
+        DesktopEntry menu;
+        menu.type = QStringLiteral("Directory");
+        menu.name = QStringLiteral("Tessarel");
+        writeEntry(MenuDirectoryFile(), DesktopEntryText(menu), false);
         writeEntry(MenuMergeFile(), MenuMergeText(), false);
 
         DesktopEntry item;
         item.name = QStringLiteral("Tessarel");
         item.exec = ExecArgument(program);
         item.categories = QStringLiteral("Utility;TextTools;");
+        item.startupWMClass = kProgramWindowClass;
         writeEntry(folder + QStringLiteral("/Tessarel.desktop"), DesktopEntryText(item), true);
         step();
 
@@ -172,6 +180,7 @@ void CInstallThread::createShortcuts() {
         uninstall.name = QStringLiteral("Uninstall");
         uninstall.comment = QStringLiteral("Remove Tessarel");
         uninstall.exec = ExecArgument(UninstallerPath(directory_));
+        uninstall.startupWMClass = kUninstallWindowClass;
         writeEntry(folder + QStringLiteral("/Uninstall.desktop"), DesktopEntryText(uninstall), true);
         step();
     }
@@ -217,8 +226,11 @@ void CInstallThread::registerContextMenu() {
     entry.comment = QStringLiteral("Search this folder with Tessarel");
     entry.exec = ExecArgument(program) + QStringLiteral(" %f");
     entry.mimeTypes = QStringLiteral("inode/directory;");
+    entry.startupWMClass = kProgramWindowClass;
     // Offered for folders under "Open With", not listed in the menus beside the real item.
     entry.noDisplay = true;
+    // The entry serves "Open With" only: whatever opened folders before still does.
+    const QString defaultProgram = DefaultFolderProgram();
     if (!writeEntry(FolderEntryPath(), DesktopEntryText(entry), false))
         return;
     for (const FileManagerEntry& fileManager : FileManagerEntries()) {
@@ -229,30 +241,34 @@ void CInstallThread::registerContextMenu() {
         writeEntry(fileManager.path, FileManagerEntryText(fileManager.program, program), script || service);
     }
     RefreshApplicationsCache();
+    if (!defaultProgram.isEmpty() && DefaultFolderProgram() != defaultProgram)
+        KeepDefaultFolderProgram(defaultProgram);
     step();
 }
 
+// Not a step of its own: the progress page counts the steps of the installation as it always
+// had them.
+void CInstallThread::installSharedData() {
+    for (const QString& relative : SharedDataFiles())
+        if (const std::optional<QByteArray> bytes = ReadOwnFile(SharedDataSource(root_, relative)))
+            writeEntry(SharedDataPath(relative), *bytes, false);
+    // Only with the program there: a launcher of nothing would just fail when typed.
+    const QFileInfo cli(CliPath(root_));
+    if (cli.isFile() && !cli.isSymLink())
+        writeEntry(
+            CommandLauncherPath(),
+            QStringLiteral("#!/bin/sh\n# Starts the tessarel-cli of the Tessarel installation.\nexec ") +
+                ShellArgument(CliPath(directory_)) + QStringLiteral(" \"$@\"\n"),
+            true);
+}
+
 void CInstallThread::registerUninstall() {
-    const QString path = ManifestPath();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return;
-    QFile::remove(path);
-    QSettings manifest(path, QSettings::IniFormat);
-    manifest.beginGroup(QStringLiteral("Uninstall"));
-    manifest.setValue(QStringLiteral("DisplayIcon"), ProgramPath(directory_));
-    manifest.setValue(QStringLiteral("DisplayName"), QStringLiteral("Tessarel"));
-    manifest.setValue(QStringLiteral("DisplayVersion"), QStringLiteral("1.1"));
-    manifest.setValue(QStringLiteral("UninstallString"), UninstallerPath(directory_));
-    manifest.setValue(QStringLiteral("HelpLink"), kHelpLink);
-    manifest.setValue(QStringLiteral("NoModify"), 1);
-    manifest.setValue(QStringLiteral("NoRepair"), 1);
-    manifest.setValue(QStringLiteral("InstallLocation"), directory_);
-    // What the uninstaller may remove: the files copied into D and the entries made outside it.
-    manifest.setValue(QStringLiteral("Files"), copiedFiles_);
-    manifest.setValue(QStringLiteral("Entries"), madeEntries_);
-    manifest.endGroup();
-    manifest.sync();
-    if (manifest.status() == QSettings::NoError)
+    // Every run into D adds to its record: links and entries of an earlier run with other options
+    // are still there and still the uninstaller's to remove.
+    CInstallManifest earlier(manifest_.path());
+    if (earlier.load())
+        manifest_.merge(earlier);
+    if (manifest_.save())
         step();
 }
 

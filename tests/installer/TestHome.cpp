@@ -1,5 +1,7 @@
 #include "TestHome.h"
 
+#include "installer/InstallLayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +36,11 @@ QString PrepareTestHome() {
     SetEnv("XDG_RUNTIME_DIR", runtime);
     unsetenv("XDG_DATA_DIRS");
     unsetenv("XDG_CONFIG_DIRS");
+    // The desktop tools answer from the test home alone, the same on every machine.
+    for (const char* name :
+         {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+          "KDE_SESSION_VERSION", "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "XDG_MENU_PREFIX"})
+        unsetenv(name);
     QDir().mkpath(TestBinFolder());
     SetEnv("PATH", TestBinFolder() + QStringLiteral(":/usr/bin:/bin"));
     return g_home;
@@ -79,6 +86,12 @@ void MakeReleaseFolder(const QString& folder) {
     WriteFile(folder + QStringLiteral("/contents/images/arrow.gif"), "GIF89a");
     WriteFile(folder + QStringLiteral("/contents/tessarel.log"), "");
     WriteFile(folder + QStringLiteral("/.hidden-note"), "kept too");
+    WriteFile(folder + QStringLiteral("/tessarel-cli"),
+              "#!/bin/sh\n: > \"$(dirname \"$0\")/cli-arguments.txt\"\n"
+              "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$(dirname \"$0\")/cli-arguments.txt\"; done\n",
+              true);
+    for (const QString& relative : SharedDataFiles())
+        WriteFile(SharedDataSource(folder, relative), "shared file " + relative.toUtf8());
 }
 
 QStringList ExecWords(const QString& execValue, const QString& path) {

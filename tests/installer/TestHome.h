@@ -19,8 +19,9 @@ QString TestBinFolder();
 void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false);
 QString ReadFile(const QString& path);
 
-// The release folder an installer is started from, with stand-ins for the two programs: the
-// program writes its arguments, one a line, to "arguments.txt" beside itself.
+// The release folder an installer is started from, with stand-ins for the programs: the program
+// writes its arguments, one a line, to "arguments.txt" beside itself, tessarel-cli to
+// "cli-arguments.txt"; the share/ folder holds a small file for each shared file.
 void MakeReleaseFolder(const QString& folder);
 
 // The words of a desktop entry's Exec value, unescaped and unquoted as a launcher does, with the
