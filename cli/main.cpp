@@ -408,8 +408,15 @@ struct SearchRun {
 constexpr std::u16string_view kFontFace = u"Times New Roman";
 constexpr int kFontSize = 12;
 
-// Reads the folder and runs the search; false when the query has no words.
-bool RunSearch(SearchRun& run, const Options& o) {
+// Reads the folder, runs the search and writes the result page, as the desktop program does
+// before any text page; returns the page's path. The arguments start with FOLDER QUERY.
+std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& command, std::size_t arguments) {
+    if (o.positional.size() != arguments) {
+        std::string needed = command.arguments;
+        if (needed.rfind("[options] ", 0) == 0)
+            needed.erase(0, 10);
+        FailWithUsage(std::string(command.name) + " needs " + needed, command);
+    }
     const std::string& folder = o.positional[0];
     struct stat st;
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -446,7 +453,7 @@ bool RunSearch(SearchRun& run, const Options& o) {
     searcher.query.setQueryText(FromUtf8(o.positional[1]));
     searcher.query.split();
     if (searcher.query.wordCount() == 0)
-        return false;
+        Fail("Please, enter search words.");
     searcher.catalog = &catalog;
     searcher.order = o.order;
     searcher.groupByFiles = o.groupByFiles;
@@ -456,25 +463,17 @@ bool RunSearch(SearchRun& run, const Options& o) {
     ProgressLine none;
     PumpUntil(run.sink, WM_ENGINE_STATUS, none);
     searcher.waitForEnd();
-    return true;
-}
 
-// The result page, written as the desktop program writes it before any text page.
-std::string WriteResultPage(SearchRun& run) {
     const std::optional<std::string> page =
-        run.pages->write(run.searcher->output(), std::u16string(kFontFace), kFontSize);
+        run.pages->write(searcher.output(), std::u16string(kFontFace), kFontSize);
     if (!page)
         Fail("can't write the result page into " + ContentsPath(run.programDir));
     return *page;
 }
 
 int Search(const CommandSpec& command, Options& o) {
-    if (o.positional.size() != 2)
-        FailWithUsage("search needs FOLDER QUERY", command);
     SearchRun run;
-    if (!RunSearch(run, o))
-        Fail("Please, enter search words.");
-    const std::string page = WriteResultPage(run);
+    const std::string page = RunSearch(run, o, command, 2);
     if (o.json) {
         for (const ShowLink& hit : PageHits(*run.catalog, run.searcher->output()))
             PrintHitJson(*run.catalog, hit);
@@ -488,12 +487,8 @@ int Search(const CommandSpec& command, Options& o) {
 }
 
 int Show(const CommandSpec& command, Options& o) {
-    if (o.positional.size() != 5)
-        FailWithUsage("show needs FOLDER QUERY INDEX START LENGTH", command);
     SearchRun run;
-    if (!RunSearch(run, o))
-        Fail("Please, enter search words.");
-    WriteResultPage(run);
+    RunSearch(run, o, command, 5);
     const std::string link =
         "show#" + o.positional[2] + "#start" + o.positional[3] + "#length" + o.positional[4];
     const std::optional<ShowLink> parsed = ParseShowLink(FromUtf8(link));
