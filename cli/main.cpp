@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -161,6 +162,9 @@ int Extract(int argc, char** argv) {
     TempTextFile temp;
     RtfConverterControl rtf;
     const ReadContext context{contents, temp.acquire(contents), &rtf};
+    // A file that can't be read is reported and the others still extracted; the exit status
+    // then tells a script that something was missing.
+    int status = 0;
     for (int i = 2; i < argc; ++i) {
         FileRecord record;
         record.nativePath = argv[i];
@@ -168,8 +172,9 @@ int Extract(int argc, char** argv) {
         const std::size_t dot = record.path.rfind(u'.');
         record.extension = Folded(dot == std::u16string::npos ? record.path : record.path.substr(dot + 1));
         struct stat st;
-        if (stat(argv[i], &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (stat(argv[i], &st) != 0 || !S_ISREG(st.st_mode) || access(argv[i], R_OK) != 0) {
             std::fprintf(stderr, "tessarel-cli: can't read %s\n", argv[i]);
+            status = 2;
             continue;
         }
         record.size = st.st_size;
@@ -177,7 +182,7 @@ int Extract(int argc, char** argv) {
         PrintText(record.text);
         std::fputc('\n', stdout);
     }
-    return 0;
+    return status;
 }
 
 // Prints the engine's status texts until the message `until` arrives.

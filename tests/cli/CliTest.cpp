@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -148,6 +150,22 @@ TEST(Cli, SearchPrintsThePageAndTheStatusLineAndListsHits) {
     const Result shown = RunCli("show " + Quoted(folder.string()) + " kiwi 0 10 10", scratch.path());
     ASSERT_EQ(shown.status, 0);
     EXPECT_EQ(shown.out, (scratch.path() / "contents/content2.html").string() + "\n");
+}
+
+TEST(Cli, ExtractOfAFileThatCantBeReadEndsWithStatus2AfterTheOthers) {
+    Scratch scratch;
+    std::ofstream(scratch.path() / "one.txt") << "first words";
+    std::ofstream(scratch.path() / "two.txt") << "second words";
+    const Result r = RunCli("extract one.txt missing.txt . two.txt", scratch.path());
+    EXPECT_TRUE(WIFEXITED(r.status));
+    EXPECT_EQ(WEXITSTATUS(r.status), 2);
+    EXPECT_EQ(r.out, " first words\n second words\n");
+    const Result fine = RunCli("extract one.txt", scratch.path());
+    EXPECT_EQ(fine.status, 0);
+    EXPECT_EQ(fine.out, " first words\n");
+    const Result noFolder =
+        RunCli("search " + Quoted((scratch.path() / "absent").string()) + " word", scratch.path());
+    EXPECT_EQ(WEXITSTATUS(noFolder.status), 2);
 }
 
 TEST(Cli, ErrorsAreOneLineAndNonZero) {
