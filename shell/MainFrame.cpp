@@ -360,10 +360,6 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
 }
 
 void CMainFrame::StartReadingRun(const std::u16string& folder) {
-    // A search over the catalogue being replaced shows nothing: its page's links would index
-    // into the new catalogue.
-    runs_->overtake(RunCoordinator::Search);
-    searcher_->requestStop();
     // Never two reading runs at once, and never a catalogue destroyed under its thread.
     if (catalog_ && catalog_->isRunning()) {
         // The running run's documents would be thrown away: end it now rather than read them.
@@ -377,7 +373,8 @@ void CMainFrame::StartReadingRun(const std::u16string& folder) {
 void CMainFrame::replaceCatalog(const std::u16string& folder) {
     if (catalog_)
         catalog_->waitForEnd();
-    // A search may be scanning the old catalogue.
+    // A search may be scanning the old catalogue. It shows nothing: its page's links would index
+    // into the new catalogue.
     searcher_->requestStop();
     searcher_->waitForEnd();
     runs_->overtake(RunCoordinator::Search);
