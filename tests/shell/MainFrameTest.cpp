@@ -43,6 +43,34 @@ class MainFrameTest : public QObject {
         return WaitForPage(*frame, *loads, static_cast<int>(before) + 1);
     }
 
+    // The next reading run waits at its first message until releaseReading is set.
+    std::atomic<bool> releaseReading{false};
+    std::atomic<int> readingMessages{0};
+    void holdNextReadingRun() {
+        releaseReading = false;
+        readingMessages = 0;
+        frame->runs().afterPost = [this](RunCoordinator::Kind kind, std::uint32_t) {
+            if (kind != RunCoordinator::Reading || readingMessages.fetch_add(1) != 0)
+                return;
+            for (int waited = 0; !releaseReading && waited < 20000; waited += 5)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        };
+    }
+    QString secondFolder(QTemporaryDir& dir) {
+        QFile one(dir.path() + QStringLiteral("/one.txt"));
+        one.open(QIODevice::WriteOnly);
+        one.write("kiwi alone.");
+        return dir.path();
+    }
+    bool showsReadyPage() {
+        return QTest::qWaitFor(
+            [&] {
+                return PageFileText(frame->view()->url().toLocalFile())
+                    .contains(QStringLiteral("Ready for search."));
+            },
+            20000);
+    }
+
 private slots:
     void init() {
         folder = std::make_unique<ProgramFolder>();
@@ -322,21 +350,6 @@ private slots:
         QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")));
     }
 
-    QString secondFolder(QTemporaryDir& dir) {
-        QFile one(dir.path() + QStringLiteral("/one.txt"));
-        one.open(QIODevice::WriteOnly);
-        one.write("kiwi alone.");
-        return dir.path();
-    }
-    bool showsReadyPage() {
-        return QTest::qWaitFor(
-            [&] {
-                return PageFileText(frame->view()->url().toLocalFile())
-                    .contains(QStringLiteral("Ready for search."));
-            },
-            20000);
-    }
-
     void aRunIsServedWhenItsThreadEndsAfterItsLastMessage() {
         makeFrame(u"");
         QVERIFY(WaitForPage(*frame, *loads));
@@ -379,14 +392,7 @@ private slots:
         makeFrame(u"");
         QVERIFY(WaitForPage(*frame, *loads));
         // The reading run is held at its first message until the folder has been changed.
-        std::atomic<bool> release{false};
-        std::atomic<int> held{0};
-        frame->runs().afterPost = [&](RunCoordinator::Kind kind, std::uint32_t) {
-            if (kind != RunCoordinator::Reading || held.fetch_add(1) != 0)
-                return;
-            for (int waited = 0; !release && waited < 20000; waited += 5)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        };
+        holdNextReadingRun();
         frame->StartReadingRun(sampleFolder().toStdU16String());
         QVERIFY(search(QStringLiteral("kiwi")));
         QVERIFY(
@@ -395,7 +401,7 @@ private slots:
         const QString chosen = secondFolder(second);
         frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(chosen); };
         frame->Browse();
-        release = true;
+        releaseReading = true;
         QVERIFY(QTest::qWaitFor(
             [&] {
                 return frame->catalog()->folder == chosen.toStdU16String() && !frame->catalog()->isRunning();
@@ -418,20 +424,13 @@ private slots:
     void aSearchAskedForWhileTheFolderChangesSearchesTheNewOne() {
         makeFrame(u"");
         QVERIFY(WaitForPage(*frame, *loads));
-        std::atomic<bool> release{false};
-        std::atomic<int> held{0};
-        frame->runs().afterPost = [&](RunCoordinator::Kind kind, std::uint32_t) {
-            if (kind != RunCoordinator::Reading || held.fetch_add(1) != 0)
-                return;
-            for (int waited = 0; !release && waited < 20000; waited += 5)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        };
+        holdNextReadingRun();
         frame->StartReadingRun(sampleFolder().toStdU16String());
         QTemporaryDir second;
         frame->StartReadingRun(secondFolder(second).toStdU16String());
         frame->searchBox()->setText(QStringLiteral("kiwi"));
         frame->StartSearch();
-        release = true;
+        releaseReading = true;
         QTRY_VERIFY_WITH_TIMEOUT(
             PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")), 30000);
         QVERIFY(frame->resultsShown);
