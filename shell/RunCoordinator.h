@@ -32,7 +32,6 @@ public:
     void begin(Kind kind);
     // The run of this kind now going will not be shown: its remaining messages are dropped.
     void overtake(Kind kind);
-    std::uint64_t serial(Kind kind) const { return current_[kind]; }
 
     // Called on the worker's thread right after each of its messages has been queued; tests hold
     // a worker here, between its last message and its end.
