@@ -43,7 +43,8 @@ QString CAgreementPage::ReadAgreement(const QString& path) {
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return QString::fromStdU16String(FromCp1251(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    return QString::fromStdU16String(
+        FromCp1251(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
 void CAgreementPage::firstDisplay() {

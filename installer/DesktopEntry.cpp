@@ -1,9 +1,5 @@
 #include "installer/DesktopEntry.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
-
 namespace tessarel {
 namespace {
 
@@ -76,20 +72,6 @@ QString DesktopEntryText(const DesktopEntry& entry) {
     if (entry.noDisplay)
         text += QStringLiteral("NoDisplay=true\n");
     return text;
-}
-
-bool WriteTextFile(const QString& path, const QString& text, bool executable) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(text.toUtf8());
-    QFileDevice::Permissions permissions =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (executable)
-        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
-    return file.commit() && QFile::setPermissions(path, permissions);
 }
 
 } // namespace tessarel

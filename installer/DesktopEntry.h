@@ -1,6 +1,5 @@
 #pragma once
-// freedesktop desktop entries, the Linux form of shortcuts and of the folder context-menu entry,
-// and the small file writes the installer makes.
+// freedesktop desktop entries, the Linux form of shortcuts and of the folder context-menu entry.
 
 #include <QString>
 #include <QStringList>
@@ -24,9 +23,5 @@ QString ExecArgument(const QString& argument);
 QString ShellArgument(const QString& argument);
 
 QString DesktopEntryText(const DesktopEntry& entry);
-
-// Writes text as UTF-8, making the parent folders; the file is replaced whole. Executable files
-// get rwxr-xr-x (desktop links and scripts are only started when executable).
-bool WriteTextFile(const QString& path, const QString& text, bool executable);
 
 } // namespace tessarel

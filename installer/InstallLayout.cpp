@@ -1,6 +1,8 @@
 #include "installer/InstallLayout.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -10,6 +12,10 @@ namespace {
 QString DataFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return folder.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : folder;
+}
+
+QString UninstallFolder() {
+    return DataFolder() + QStringLiteral("/Quendralight/Uninstall");
 }
 
 QString ConfigFolder() {
@@ -89,8 +95,50 @@ QList<FileManagerEntry> FileManagerEntries() {
     };
 }
 
-QString ManifestPath() {
-    return DataFolder() + QStringLiteral("/Quendralight/Uninstall/Tessarel.ini");
+QString CanonicalDirectory(const QString& directory) {
+    const QFileInfo info(directory);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QString ManifestPath(const QString& directory) {
+    // Keyed by D so that installations side by side keep their records apart; outside D so that
+    // copying one installation's folder never brings its record along.
+    const QByteArray key =
+        QCryptographicHash::hash(CanonicalDirectory(directory).toUtf8(), QCryptographicHash::Sha256)
+            .toHex()
+            .left(16);
+    return UninstallFolder() + QStringLiteral("/Tessarel-") + QString::fromLatin1(key) +
+           QStringLiteral(".ini");
+}
+
+QStringList InstallationManifests() {
+    QStringList paths;
+    const QDir folder(UninstallFolder());
+    for (const QString& name :
+         folder.entryList({QStringLiteral("Tessarel-*.ini")}, QDir::Files | QDir::Hidden, QDir::Name))
+        paths << folder.filePath(name);
+    return paths;
+}
+
+QString DefaultFolderProgram() {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty())
+        return QString();
+    QProcess query;
+    query.start(tool,
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory")});
+    if (!query.waitForFinished(30000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+}
+
+void KeepDefaultFolderProgram(const QString& program) {
+    // An entry in the user's data folder outranks the system's: without a recorded default, the
+    // folder entry would become the program that opens every folder.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!tool.isEmpty())
+        QProcess::execute(tool, {QStringLiteral("default"), program, QStringLiteral("inode/directory")});
 }
 
 QStringList KnownEntryPaths() {

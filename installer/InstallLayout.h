@@ -12,6 +12,10 @@ inline constexpr int WM_INSTALL_DONE = 10102;
 
 inline const QString kDirectorySuffix = QStringLiteral("/Tessarel");
 
+// D as the file steps use it: links resolved, so that two spellings of one folder are one
+// installation (the folder need not exist).
+QString CanonicalDirectory(const QString& directory);
+
 // The three programs inside the installation directory D.
 QString ProgramPath(const QString& directory);
 QString UninstallerPath(const QString& directory);
@@ -41,8 +45,16 @@ struct FileManagerEntry {
     QString path;    // where its entry goes
 };
 QList<FileManagerEntry> FileManagerEntries();
-// The uninstall registration the uninstaller reads.
-QString ManifestPath();
+// The uninstall registration of the installation in D, one per installation: the uninstaller
+// in D reads this one only.
+QString ManifestPath(const QString& directory);
+// The registrations of every installation of this user.
+QStringList InstallationManifests();
+
+// The default program for folders as the desktop reports it ("" when it cannot tell), and making
+// program (a desktop entry's file name) that default again.
+QString DefaultFolderProgram();
+void KeepDefaultFolderProgram(const QString& program);
 
 // Every file an installation may create outside D: the uninstaller removes only these.
 QStringList KnownEntryPaths();

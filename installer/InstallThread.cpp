@@ -1,6 +1,7 @@
 #include "installer/InstallThread.h"
 
 #include "installer/DesktopEntry.h"
+#include "installer/InstallFiles.h"
 #include "installer/InstallLayout.h"
 #include "platform/SettingsStore.h"
 #include "platform/qt/QtSettingsStore.h"
@@ -15,8 +16,6 @@
 
 namespace tessarel {
 namespace {
-
-const QString kHelpLink = QStringLiteral("https://tessarel.quendralight.example/");
 
 QString MenuMergeText() {
     return QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
@@ -36,9 +35,13 @@ QString MenuMergeText() {
 
 QString FileManagerEntryText(const QString& fileManager, const QString& program) {
     if (fileManager == QLatin1String("nautilus")) {
-        // Scripts get the selected items as arguments and run in the folder being shown.
-        return QStringLiteral("#!/bin/sh\n# Searches the chosen folder with Tessarel.\nexec ") +
-               ShellArgument(program) + QStringLiteral(" \"${1:-$PWD}\"\n");
+        // Scripts get the selected items by name, relative to the folder being shown, which is
+        // the script's working folder; the program needs the whole path.
+        return QStringLiteral("#!/bin/sh\n# Searches the chosen folder with Tessarel.\n"
+                              "folder=${1:-$PWD}\n"
+                              "case $folder in /*) ;; *) folder=$PWD/$folder ;; esac\n"
+                              "exec ") +
+               ShellArgument(program) + QStringLiteral(" \"$folder\"\n");
     }
     if (fileManager == QLatin1String("nemo")) {
         return QStringLiteral("[Nemo Action]\nName=Tessarel...\nComment=Search this folder with Tessarel\n"
@@ -51,17 +54,12 @@ QString FileManagerEntryText(const QString& fileManager, const QString& program)
            ExecArgument(program) + QStringLiteral(" %f\n");
 }
 
-QString Canonical(const QString& path) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : canonical;
-}
-
 } // namespace
 
 CInstallThread::CInstallThread(QObject* receiver, const QString& directory, int startMenuFlag,
                                int desktopFlag, int contextMenuFlag)
     : receiver_(receiver), directory_(directory), startMenuFlag_(startMenuFlag), desktopFlag_(desktopFlag),
-      contextMenuFlag_(contextMenuFlag) {}
+      contextMenuFlag_(contextMenuFlag), manifest_(QString()) {}
 
 // The owner may go while the worker still runs; it never destroys it under its thread.
 CInstallThread::~CInstallThread() {
@@ -88,61 +86,65 @@ void CInstallThread::step() {
 
 void CInstallThread::createDirectory() {
     QDir().mkpath(directory_);
+    root_ = CanonicalDirectory(directory_);
+    manifest_ = CInstallManifest(ManifestPath(root_));
+    manifest_.installLocation = directory_;
     step();
 }
 
 void CInstallThread::copyCurrentDirectory() {
     sourceFolder_ = QDir::currentPath();
-    // Copying a folder onto itself would replace each file by itself; there is nothing to copy.
-    sourceIsTarget_ = Canonical(sourceFolder_) == Canonical(directory_);
-    if (!sourceIsTarget_)
-        copyFolder(sourceFolder_, directory_, QString());
+    // Copying a folder onto itself would replace each file by itself: started inside D, the
+    // release folder is the installation, and its files are only recorded.
+    sourceIsTarget_ = CanonicalDirectory(sourceFolder_) == root_;
+    copyFolder(sourceFolder_, QString());
     step();
 }
 
-void CInstallThread::copyFolder(const QString& source, const QString& target, const QString& relative) {
+void CInstallThread::copyFolder(const QString& source, const QString& relative) {
     const QDir folder(source);
     const QFileInfoList entries = folder.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    const QString canonicalTarget = Canonical(directory_);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
         const QString relativeName = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
-        const QString targetPath = target + QLatin1Char('/') + name;
         if (entry.isDir()) {
             // A folder link may lead back up the tree, and D may lie inside the source folder:
             // following either would copy without end.
-            if (entry.isSymLink() || Canonical(entry.absoluteFilePath()) == canonicalTarget)
+            if (entry.isSymLink() || CanonicalDirectory(entry.absoluteFilePath()) == root_)
                 continue;
-            QDir().mkpath(targetPath);
-            copyFolder(entry.absoluteFilePath(), targetPath, relativeName);
+            if (sourceIsTarget_ || MakeFolderBeneath(root_, relativeName))
+                manifest_.addFolder(relativeName);
+            copyFolder(entry.absoluteFilePath(), relativeName);
             continue;
         }
         // Only regular files: reading a pipe or a device would never end.
         if (!entry.isFile())
             continue;
-        // Removing first replaces a running program's file without touching the running copy.
-        if (QFileInfo::exists(targetPath) || QFileInfo(targetPath).isSymLink())
-            QFile::remove(targetPath);
-        if (QFile::copy(entry.absoluteFilePath(), targetPath))
-            copiedFiles_ << relativeName;
+        if (sourceIsTarget_ || CopyFileBeneath(entry.absoluteFilePath(), root_, relativeName))
+            manifest_.addFile(relativeName);
     }
 }
 
 void CInstallThread::deleteSetupCopy() {
     // Started inside D itself, the installer's file is the only copy the user has: keep it.
     if (!sourceIsTarget_) {
-        QFile::remove(SetupPath(directory_));
-        copiedFiles_.removeAll(QFileInfo(SetupPath(directory_)).fileName());
+        const QString name = QFileInfo(SetupPath(directory_)).fileName();
+        if (RemoveFileBeneath(root_, name) != RemoveResult::Failed)
+            manifest_.removeFile(name);
     }
     step();
 }
 
-bool CInstallThread::writeEntry(const QString& path, const QString& text, bool executable) {
-    const bool written = WriteTextFile(path, text, executable);
+bool CInstallThread::writeEntry(const QString& path, const QByteArray& bytes, bool executable) {
+    const bool written = ReplaceFile(path, bytes, executable);
     if (written)
-        madeEntries_ << path;
+        manifest_.addEntry(path, bytes);
     return written;
+}
+
+bool CInstallThread::writeEntry(const QString& path, const QString& text, bool executable) {
+    return writeEntry(path, text.toUtf8(), executable);
 }
 
 void CInstallThread::createShortcuts() {
@@ -219,6 +221,8 @@ void CInstallThread::registerContextMenu() {
     entry.mimeTypes = QStringLiteral("inode/directory;");
     // Offered for folders under "Open With", not listed in the menus beside the real item.
     entry.noDisplay = true;
+    // The entry serves "Open With" only: whatever opened folders before still does.
+    const QString defaultProgram = DefaultFolderProgram();
     if (!writeEntry(FolderEntryPath(), DesktopEntryText(entry), false))
         return;
     for (const FileManagerEntry& fileManager : FileManagerEntries()) {
@@ -229,30 +233,18 @@ void CInstallThread::registerContextMenu() {
         writeEntry(fileManager.path, FileManagerEntryText(fileManager.program, program), script || service);
     }
     RefreshApplicationsCache();
+    if (!defaultProgram.isEmpty() && DefaultFolderProgram() != defaultProgram)
+        KeepDefaultFolderProgram(defaultProgram);
     step();
 }
 
 void CInstallThread::registerUninstall() {
-    const QString path = ManifestPath();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return;
-    QFile::remove(path);
-    QSettings manifest(path, QSettings::IniFormat);
-    manifest.beginGroup(QStringLiteral("Uninstall"));
-    manifest.setValue(QStringLiteral("DisplayIcon"), ProgramPath(directory_));
-    manifest.setValue(QStringLiteral("DisplayName"), QStringLiteral("Tessarel"));
-    manifest.setValue(QStringLiteral("DisplayVersion"), QStringLiteral("1.1"));
-    manifest.setValue(QStringLiteral("UninstallString"), UninstallerPath(directory_));
-    manifest.setValue(QStringLiteral("HelpLink"), kHelpLink);
-    manifest.setValue(QStringLiteral("NoModify"), 1);
-    manifest.setValue(QStringLiteral("NoRepair"), 1);
-    manifest.setValue(QStringLiteral("InstallLocation"), directory_);
-    // What the uninstaller may remove: the files copied into D and the entries made outside it.
-    manifest.setValue(QStringLiteral("Files"), copiedFiles_);
-    manifest.setValue(QStringLiteral("Entries"), madeEntries_);
-    manifest.endGroup();
-    manifest.sync();
-    if (manifest.status() == QSettings::NoError)
+    // Every run into D adds to its record: links and entries of an earlier run with other options
+    // are still there and still the uninstaller's to remove.
+    CInstallManifest earlier(manifest_.path());
+    if (earlier.load())
+        manifest_.merge(earlier);
+    if (manifest_.save())
         step();
 }
 

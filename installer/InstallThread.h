@@ -3,6 +3,8 @@
 // directory D, makes the links, writes the default settings and the context-menu and uninstall
 // entries, and reports each finished step to the progress page by a posted event.
 
+#include "installer/InstallManifest.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -33,7 +35,9 @@ private:
     void registerContextMenu();
     void registerUninstall();
 
-    void copyFolder(const QString& source, const QString& target, const QString& relative);
+    void copyFolder(const QString& source, const QString& relative);
+    // Every file the installer writes outside D goes through here, so the manifest lists it.
+    bool writeEntry(const QString& path, const QByteArray& bytes, bool executable);
     bool writeEntry(const QString& path, const QString& text, bool executable);
 
     QPointer<QObject> receiver_;
@@ -42,10 +46,10 @@ private:
     int desktopFlag_;
     int contextMenuFlag_;
 
+    QString root_; // D with links resolved: where the file steps go
     QString sourceFolder_;
     bool sourceIsTarget_ = false;
-    QStringList copiedFiles_; // relative to D, for the uninstaller
-    QStringList madeEntries_; // entries written outside D
+    CInstallManifest manifest_; // what this run made, for the uninstaller
 };
 
 } // namespace tessarel

@@ -4,6 +4,7 @@
 
 #include "installer/DesktopEntry.h"
 #include "installer/InstallLayout.h"
+#include "installer/InstallManifest.h"
 #include "installer/InstallThread.h"
 #include "installer/Uninstaller.h"
 
@@ -77,6 +78,22 @@ QStringList LaunchOn(const QString& entryText, const QString& path, const QStrin
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// Runs the uninstaller installed in directory without asking; errors gets what it reports.
+int RunUninstaller(const QString& directory, const QStringList& options = {}, QString* errors = nullptr) {
+    QProcess uninstaller;
+    uninstaller.start(UninstallerPath(directory), QStringList{QStringLiteral("--yes")} + options);
+    if (!uninstaller.waitForFinished(60000) || uninstaller.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (errors)
+        *errors = QString::fromUtf8(uninstaller.readAllStandardError());
+    return uninstaller.exitCode();
+}
+
+// The record of the installation in directory, as the uninstaller there reads it.
+QString RecordOf(const QString& directory) {
+    return ManifestPath(directory);
+}
+
 } // namespace
 
 class InstallTest : public QObject {
@@ -94,6 +111,9 @@ private slots:
         source_ = work_->filePath(QStringLiteral("release"));
         target_ = work_->filePath(QStringLiteral("installed/Tessarel"));
         MakeReleaseFolder(source_);
+        // The real uninstaller, so that it can be run from where it is installed.
+        QFile::remove(UninstallerPath(source_));
+        QVERIFY(QFile::copy(QStringLiteral(TESSAREL_UNINSTALL_PROGRAM), UninstallerPath(source_)));
     }
 
     void cleanup() {
@@ -160,7 +180,7 @@ private slots:
         QCOMPARE(QSettings(QStringLiteral("Quendralight"), QStringLiteral("Tessarel")).fileName(),
                  home_ + QStringLiteral("/.config/Quendralight/Tessarel.conf"));
 
-        QSettings manifest(ManifestPath(), QSettings::IniFormat);
+        QSettings manifest(ManifestPath(target_), QSettings::IniFormat);
         manifest.beginGroup(QStringLiteral("Uninstall"));
         QCOMPARE(manifest.value(QStringLiteral("DisplayIcon")).toString(), ProgramPath(target_));
         QCOMPARE(manifest.value(QStringLiteral("DisplayName")).toString(), QStringLiteral("Tessarel"));
@@ -194,7 +214,7 @@ private slots:
         QCOMPARE(QFileInfo::exists(MenuFolder() + QStringLiteral("/Uninstall.desktop")), startMenu == 1);
         QCOMPARE(QFileInfo::exists(FolderEntryPath()), contextMenu == 1);
         QCOMPARE(Setting(QStringLiteral("Settings/ProgramDirectory")).toString(), target_);
-        QVERIFY(QFileInfo::exists(ManifestPath()));
+        QVERIFY(QFileInfo::exists(ManifestPath(target_)));
     }
 
     void installingTwiceReplacesFilesAndResetsSettings() {
@@ -232,6 +252,9 @@ private slots:
         QCOMPARE(Install(source_, source_), 9);
         QVERIFY(QFileInfo::exists(SetupPath(source_)));
         QCOMPARE(Setting(QStringLiteral("Settings/ProgramDirectory")).toString(), source_);
+        // The release folder is the installation: its files are recorded and removed with it.
+        QCOMPARE(RunUninstaller(source_), 0);
+        QVERIFY(!QFileInfo::exists(source_));
     }
 
     void blockedEntriesAreSkippedAndTheRestGoesOn() {
@@ -242,7 +265,7 @@ private slots:
         QCOMPARE(Install(source_, target_), 9 - 3 + 2);
         QVERIFY(!QFileInfo::exists(FolderEntryPath()));
         QVERIFY(QFileInfo::exists(DesktopLinkPath()));
-        QVERIFY(QFileInfo::exists(ManifestPath()));
+        QVERIFY(QFileInfo::exists(ManifestPath(target_)));
         QCOMPARE(Setting(QStringLiteral("Settings/FontFace")).toString(), QStringLiteral("Times New Roman"));
     }
 
@@ -255,6 +278,18 @@ private slots:
         QDir().mkpath(folder);
         QCOMPARE(QProcess::execute(script, {folder}), 0);
         QCOMPARE(ReadFile(target_ + QStringLiteral("/arguments.txt")), folder + QLatin1Char('\n'));
+        // The file manager passes the name within the folder it shows, where the script runs;
+        // the program wants a whole path (and ignores an argument of under 4 characters).
+        QDir().mkpath(home_ + QStringLiteral("/abc"));
+        QProcess started;
+        started.setWorkingDirectory(home_);
+        started.start(script, {QStringLiteral("abc")});
+        QVERIFY(started.waitForFinished());
+        QCOMPARE(ReadFile(target_ + QStringLiteral("/arguments.txt")), home_ + QStringLiteral("/abc\n"));
+        // Started on the folder's background, with nothing chosen, it searches the folder shown.
+        started.start(script, {});
+        QVERIFY(started.waitForFinished());
+        QCOMPARE(ReadFile(target_ + QStringLiteral("/arguments.txt")), home_ + QStringLiteral("\n"));
         // File managers that are not there get no entry.
         QVERIFY(!QFileInfo::exists(FileManagerEntries().at(1).path));
     }
@@ -264,29 +299,29 @@ private slots:
         WriteFile(target_ + QStringLiteral("/contents/content1.html"), "a result page");
         WriteFile(target_ + QStringLiteral("/my notes.txt"), "the user's own");
 
-        CUninstaller uninstaller(ManifestPath());
-        QVERIFY(uninstaller.load());
+        CUninstaller uninstaller(target_);
+        QCOMPARE(uninstaller.load(), CUninstaller::LoadResult::Loaded);
         QCOMPARE(uninstaller.directory(), target_);
-        uninstaller.run(false);
+        QVERIFY(uninstaller.run(false));
 
         for (const QString& entry : KnownEntryPaths())
             QVERIFY2(!QFileInfo::exists(entry), qPrintable(entry));
         QVERIFY(!QFileInfo::exists(MenuFolder()));
-        QVERIFY(!QFileInfo::exists(ManifestPath()));
+        QVERIFY(!QFileInfo::exists(ManifestPath(target_)));
         QVERIFY(!QFileInfo::exists(ProgramPath(target_)));
         QVERIFY(!QFileInfo::exists(target_ + QStringLiteral("/contents")));
         // The user's file and the settings stay.
         QCOMPARE(ReadFile(target_ + QStringLiteral("/my notes.txt")), QStringLiteral("the user's own"));
         QVERIFY(!uninstaller.directoryRemoved());
         QCOMPARE(Setting(QStringLiteral("Settings/FontSize")).toInt(), 12);
-        QVERIFY(!CUninstaller(ManifestPath()).load());
+        QCOMPARE(CUninstaller(target_).load(), CUninstaller::LoadResult::NotInstalled);
     }
 
     void uninstallWithSettingsLeavesNothing() {
         QCOMPARE(Install(source_, target_), 9);
-        CUninstaller uninstaller(ManifestPath());
-        QVERIFY(uninstaller.load());
-        uninstaller.run(true);
+        CUninstaller uninstaller(target_);
+        QCOMPARE(uninstaller.load(), CUninstaller::LoadResult::Loaded);
+        QVERIFY(uninstaller.run(true));
         QVERIFY(uninstaller.directoryRemoved());
         QVERIFY(!QFileInfo::exists(target_));
         QVERIFY(!QFileInfo::exists(home_ + QStringLiteral("/.config/Quendralight/Tessarel.conf")));
@@ -294,38 +329,205 @@ private slots:
 
     void uninstallProgramRunsWithoutAskingWhenTold() {
         QCOMPARE(Install(source_, target_), 9);
-        QCOMPARE(QProcess::execute(QStringLiteral(TESSAREL_UNINSTALL_PROGRAM),
-                                   {QStringLiteral("--yes"), QStringLiteral("--remove-settings")}),
-                 0);
+        QCOMPARE(RunUninstaller(target_, {QStringLiteral("--remove-settings")}), 0);
         QVERIFY(!QFileInfo::exists(target_));
         QVERIFY(!QFileInfo::exists(DesktopLinkPath()));
         QVERIFY(!QFileInfo::exists(home_ + QStringLiteral("/.config/Quendralight/Tessarel.conf")));
-        // Nothing left to remove.
-        QCOMPARE(QProcess::execute(QStringLiteral(TESSAREL_UNINSTALL_PROGRAM), {QStringLiteral("--yes")}), 1);
+        // Nothing left to remove: the uninstaller of a folder without a record says so.
+        QCOMPARE(RunUninstaller(source_), 1);
+    }
+
+    void uninstallRefusesTheRecordOfAnotherFolder() {
+        QCOMPARE(Install(source_, target_), 9);
+        // The record of D rewritten to name the home folder with a file and an empty folder of the
+        // user's there.
+        const QString outside = home_ + QStringLiteral("/notes.txt");
+        WriteFile(outside, "the user's");
+        QDir().mkpath(home_ + QStringLiteral("/empty of the user"));
+        QSettings record(RecordOf(target_), QSettings::IniFormat);
+        record.setValue(QStringLiteral("Uninstall/InstallLocation"), home_);
+        record.setValue(QStringLiteral("Uninstall/Files"), QStringList{QStringLiteral("notes.txt")});
+        record.sync();
+
+        QString errors;
+        QCOMPARE(RunUninstaller(target_, {}, &errors), 1);
+        QVERIFY2(errors.contains(home_), qPrintable(errors));
+        QCOMPARE(ReadFile(outside), QStringLiteral("the user's"));
+        QVERIFY(QFileInfo(home_ + QStringLiteral("/empty of the user")).isDir());
+        QVERIFY(QFileInfo::exists(ProgramPath(target_)));
+    }
+
+    void uninstallRemovesOnlyWhatWasInstalled() {
+        QCOMPARE(Install(source_, target_), 9);
+        for (const char* folder : {"/empty", "/contents/mine", "/contents/images/more"})
+            QDir().mkpath(target_ + QLatin1String(folder));
+        WriteFile(target_ + QStringLiteral("/contents/images/mine.gif"), "GIF89a");
+        QCOMPARE(RunUninstaller(target_), 0);
+        QVERIFY(!QFileInfo::exists(ProgramPath(target_)));
+        QVERIFY(!QFileInfo::exists(target_ + QStringLiteral("/contents/home.html")));
+        for (const char* folder : {"/empty", "/contents/mine", "/contents/images/more"})
+            QVERIFY2(QFileInfo(target_ + QLatin1String(folder)).isDir(), folder);
+        QCOMPARE(ReadFile(target_ + QStringLiteral("/contents/images/mine.gif")), QStringLiteral("GIF89a"));
+    }
+
+    void installationsSideBySideKeepTheirRecords() {
+        const QString second = work_->filePath(QStringLiteral("second/Tessarel"));
+        QCOMPARE(Install(source_, target_), 9);
+        QCOMPARE(Install(source_, second), 9);
+        QVERIFY(RecordOf(target_) != RecordOf(second));
+
+        // The first one goes alone; the links and entries point at the second and stay.
+        QCOMPARE(RunUninstaller(target_), 0);
+        QVERIFY(!QFileInfo::exists(target_));
+        QVERIFY(QFileInfo::exists(ProgramPath(second)));
+        QVERIFY(QFileInfo::exists(UninstallerPath(second)));
+        QCOMPARE(EntryValue(ReadFile(DesktopLinkPath()), QStringLiteral("Exec")), ProgramPath(second));
+        for (const QString& entry : KnownEntryPaths().mid(0, 6))
+            QVERIFY2(QFileInfo::exists(entry), qPrintable(entry));
+
+        QCOMPARE(RunUninstaller(second), 0);
+        QVERIFY(!QFileInfo::exists(second));
+        for (const QString& entry : KnownEntryPaths())
+            QVERIFY2(!QFileInfo::exists(entry), qPrintable(entry));
+        QVERIFY(!QFileInfo::exists(MenuFolder()));
+    }
+
+    void reinstallingKeepsTheEarlierEntries() {
+        QCOMPARE(Install(source_, target_), 9);
+        QCOMPARE(Install(source_, target_, {0, 0, 0}), 5);
+        QCOMPARE(RunUninstaller(target_), 0);
+        for (const QString& entry : KnownEntryPaths())
+            QVERIFY2(!QFileInfo::exists(entry), qPrintable(entry));
+        QVERIFY(!QFileInfo::exists(target_));
+    }
+
+    void failedRemovalsAreReportedAndTheRecordKept() {
+        QCOMPARE(Install(source_, target_), 9);
+        // An installed file replaced by a folder with something in it cannot be removed as a file.
+        const QString help = target_ + QStringLiteral("/contents/help.html");
+        QVERIFY(QFile::remove(help));
+        WriteFile(help + QStringLiteral("/inside"), "x");
+        QString errors;
+        QCOMPARE(RunUninstaller(target_, {}, &errors), 2);
+        QVERIFY2(errors.contains(help), qPrintable(errors));
+        QVERIFY(!errors.contains(QStringLiteral("has been removed")));
+        QVERIFY(QFileInfo::exists(RecordOf(target_)));
+        QVERIFY(QFileInfo::exists(UninstallerPath(target_)));
+
+        // Once the obstacle is gone, the same uninstaller finishes the work.
+        QVERIFY(QDir(help).removeRecursively());
+        QCOMPARE(RunUninstaller(target_), 0);
+        QVERIFY(!QFileInfo::exists(target_));
+        QVERIFY(!QFileInfo::exists(RecordOf(target_)));
+    }
+
+    void linksAtEntryPathsAreNotWrittenThrough() {
+        WriteFile(TestBinFolder() + QStringLiteral("/nautilus"), "#!/bin/sh\n", true);
+        const QStringList entries{DesktopLinkPath(), MenuFolder() + QStringLiteral("/Tessarel.desktop"),
+                                  FolderEntryPath(), FileManagerEntries().first().path};
+        for (int i = 0; i < entries.size(); ++i) {
+            const QString victim = home_ + QStringLiteral("/victim") + QString::number(i);
+            WriteFile(victim, "the user's file");
+            QFile::setPermissions(victim, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QDir().mkpath(QFileInfo(entries[i]).absolutePath());
+            QVERIFY(QFile::link(victim, entries[i]));
+        }
+        QVERIFY(Install(source_, target_) >= 0);
+        for (int i = 0; i < entries.size(); ++i) {
+            const QString victim = home_ + QStringLiteral("/victim") + QString::number(i);
+            QVERIFY2(QFileInfo(entries[i]).isSymLink(), qPrintable(entries[i]));
+            QCOMPARE(ReadFile(victim), QStringLiteral("the user's file"));
+            QCOMPARE(QFileInfo(victim).permissions() & ~QFileDevice::Permissions(0x0f00),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        // The other steps went on.
+        QVERIFY(QFileInfo::exists(MenuFolder() + QStringLiteral("/Uninstall.desktop")));
+        QCOMPARE(Setting(QStringLiteral("Settings/ProgramDirectory")).toString(), target_);
+        // The uninstaller removes none of the links, nor what they point at.
+        QCOMPARE(RunUninstaller(target_), 0);
+        for (int i = 0; i < entries.size(); ++i)
+            QVERIFY(QFileInfo(entries[i]).isSymLink());
+    }
+
+    void linkedFolderInsideDIsNotFollowed() {
+        QCOMPARE(Install(source_, target_), 9);
+        const QString elsewhere = home_ + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().rename(target_ + QStringLiteral("/contents"), elsewhere));
+        QVERIFY(QFile::link(elsewhere, target_ + QStringLiteral("/contents")));
+        WriteFile(source_ + QStringLiteral("/contents/help.html"), "<html>new help</html>");
+
+        Install(source_, target_);
+        QCOMPARE(ReadFile(elsewhere + QStringLiteral("/help.html")), QStringLiteral("<html>help</html>"));
+
+        QString errors;
+        QCOMPARE(RunUninstaller(target_, {}, &errors), 2);
+        QVERIFY2(errors.contains(QStringLiteral("contents/home.html")), qPrintable(errors));
+        for (const char* name : {"/home.html", "/help.html", "/images/arrow.gif", "/tessarel.log"})
+            QVERIFY2(QFileInfo::exists(elsewhere + QLatin1String(name)), name);
+    }
+
+    void replacingAFileNeverLeavesDWithoutIt() {
+        QCOMPARE(Install(source_, target_), 9);
+        const QString installed = ReadFile(ProgramPath(target_));
+        // A source whose reading fails halfway stands for an unreadable file or a full disk.
+        QVERIFY(QFile::remove(ProgramPath(source_)));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), ProgramPath(source_)));
+        Install(source_, target_);
+        QCOMPARE(ReadFile(ProgramPath(target_)), installed);
+        QVERIFY(QFileInfo(ProgramPath(target_)).isExecutable());
+        // No half-written file is left beside it.
+        QCOMPARE(QDir(target_).entryList({QStringLiteral(".*new*")}, QDir::Files | QDir::Hidden),
+                 QStringList{});
+    }
+
+    void installingChangesNoDefaultProgram() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty())
+            QSKIP("xdg-mime is not installed (scripts/install-deps installs it)");
+        // A profile whose folders open in a file manager of the system's.
+        const QString system = home_ + QStringLiteral("/system-share");
+        WriteFile(
+            system + QStringLiteral("/applications/filer.desktop"),
+            "[Desktop Entry]\nType=Application\nName=Filer\nExec=filer %U\nMimeType=inode/directory;\n");
+        WriteFile(TestBinFolder() + QStringLiteral("/filer"), "#!/bin/sh\n", true);
+        qputenv("XDG_DATA_DIRS", system.toLocal8Bit());
+        const auto query = [] {
+            QProcess xdgMime;
+            xdgMime.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                                       QStringLiteral("inode/directory")});
+            xdgMime.waitForFinished();
+            return QString::fromUtf8(xdgMime.readAllStandardOutput()).trimmed();
+        };
+        const QString before = query();
+        QCOMPARE(before, QStringLiteral("filer.desktop"));
+        QCOMPARE(Install(source_, target_, {0, 0, 1}), 6);
+        const QString after = query();
+        qunsetenv("XDG_DATA_DIRS");
+        QCOMPARE(after, before);
+        // Tessarel is still offered for folders.
+        QVERIFY(QFileInfo::exists(FolderEntryPath()));
     }
 
     void uninstallTakesNothingOutsideItsPlaces() {
         const QString outside = home_ + QStringLiteral("/outside.txt");
         WriteFile(outside, "keep");
         QDir().mkpath(target_);
-        {
-            QDir().mkpath(QFileInfo(ManifestPath()).absolutePath());
-            QSettings manifest(ManifestPath(), QSettings::IniFormat);
-            manifest.setValue(QStringLiteral("Uninstall/InstallLocation"), target_);
-            manifest.setValue(QStringLiteral("Uninstall/Files"),
-                              QStringList{QStringLiteral("../../../outside.txt"), outside});
-            manifest.setValue(QStringLiteral("Uninstall/Entries"), QStringList{outside});
-        }
-        CUninstaller uninstaller(ManifestPath());
-        QVERIFY(uninstaller.load());
+        CInstallManifest forged(ManifestPath(target_));
+        forged.installLocation = target_;
+        forged.files = QStringList{QStringLiteral("../../../outside.txt"), outside};
+        forged.folders = QStringList{QStringLiteral(".."), home_};
+        forged.addEntry(outside, "keep");
+        QVERIFY(forged.save());
+        CUninstaller uninstaller(target_);
+        QCOMPARE(uninstaller.load(), CUninstaller::LoadResult::Loaded);
         uninstaller.run(false);
         QCOMPARE(ReadFile(outside), QStringLiteral("keep"));
 
-        // A manifest that names the root as D is refused outright.
-        QSettings manifest(ManifestPath(), QSettings::IniFormat);
-        manifest.setValue(QStringLiteral("Uninstall/InstallLocation"), QStringLiteral("/"));
-        manifest.sync();
-        QVERIFY(!CUninstaller(ManifestPath()).load());
+        // A manifest that names another folder as D, the root or the home folder, is refused.
+        for (const QString& other : {QStringLiteral("/"), home_, target_ + QStringLiteral("/..")}) {
+            forged.installLocation = other;
+            QVERIFY(forged.save());
+            QCOMPARE(CUninstaller(target_).load(), CUninstaller::LoadResult::OtherDirectory);
+        }
     }
 
     void execArgumentsAreQuotedOnlyWhenNeeded_data() {
