@@ -276,6 +276,8 @@ int Extract(const CommandSpec&, Options& o) {
     TempTextFile temp;
     RtfConverterControl rtf;
     const ReadContext context{contents, temp.acquire(contents), &rtf};
+    // A file that can't be read is reported and the others still extracted; the exit status
+    // then tells a script that something was missing.
     int status = 0;
     for (const std::string& path : o.positional) {
         FileRecord record;
@@ -284,14 +286,11 @@ int Extract(const CommandSpec&, Options& o) {
         const std::size_t dot = record.path.rfind(u'.');
         record.extension = Folded(dot == std::u16string::npos ? record.path : record.path.substr(dot + 1));
         struct stat st;
-        std::FILE* readable =
-            stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::fopen(path.c_str(), "rb") : nullptr;
-        if (!readable) {
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(path.c_str(), R_OK) != 0) {
             std::fprintf(stderr, "tessarel-cli: can't read %s\n", path.c_str());
             status = kError;
             continue;
         }
-        std::fclose(readable);
         record.size = st.st_size;
         ReadDocumentText(record, context);
         PrintText(record.text);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <exception>
 #include <sys/stat.h>
 
 namespace tessarel {
@@ -70,15 +71,24 @@ void CCatalog::postStatus(const std::u16string& text) { sink_.post(WM_ENGINE_STA
 int CCatalog::run() {
     contentsPath_ = ContentsPath(ProgramDirectory(settings_));
     tempFile_.acquire(contentsPath_);
+    struct stat contents;
+    const bool haveContents = stat(contentsPath_.c_str(), &contents) == 0;
+    contentsDevice_ = haveContents ? static_cast<std::uint64_t>(contents.st_dev) : 0;
+    contentsInode_ = haveContents ? static_cast<std::uint64_t>(contents.st_ino) : 0;
     postStatus(std::u16string(kReadingFiles));
 
     records_.clear();
     walkStopped_ = false;
-    if (folder.size() <= 4)
-        notifier_.warn(u"Tessarel", std::u16string(kWholeDrive));
-    else
-        walk(ToUtf8(folder));
-    readAll();
+    try {
+        if (folder.size() <= 4)
+            notifier_.warn(u"Tessarel", std::u16string(kWholeDrive));
+        else
+            walk(ToUtf8(folder));
+        readAll();
+    } catch (const std::exception& e) {
+        // Out of memory in the walk, say: the run ends with what it has, and still says so.
+        log_.append(u"Reading run ended early: " + FromUtf8(e.what()));
+    }
 
     postStatus(NumberText(count()) + u" files have been processed.");
     sink_.post(WM_READING_DONE, {});
@@ -88,6 +98,11 @@ int CCatalog::run() {
 void CCatalog::walk(const std::string& nativeFolder) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(nativeFolder.c_str()));
     if (!dir)
+        return;
+    struct stat self;
+    if (fstat(dirfd(dir.get()), &self) == 0 && contentsInode_ != 0 &&
+        static_cast<std::uint64_t>(self.st_dev) == contentsDevice_ &&
+        static_cast<std::uint64_t>(self.st_ino) == contentsInode_)
         return;
     const std::string prefix = nativeFolder.back() == '/' ? nativeFolder : nativeFolder + "/";
     for (int entries = 0; entries < kMaxEntriesPerFolder; ++entries) {
@@ -144,6 +159,20 @@ void CCatalog::addFile(const std::string& nativePath, std::int64_t size, std::in
     record.modified = modified;
 }
 
+void CCatalog::readGuarded(FileRecord& record, const ReadContext& context) {
+    // A reader that throws (out of memory on a huge document, a library's own error) costs only
+    // its document: it gets the empty text and a log line, and the run goes on.
+    try {
+        readDocument(record, context);
+        return;
+    } catch (const std::exception& e) {
+        log_.append(u"Can't read the document: " + FromUtf8(e.what()));
+    } catch (...) {
+        log_.append(u"Can't read the document.");
+    }
+    std::u16string().swap(record.text);
+}
+
 void CCatalog::readAll() {
     const ReadContext context{contentsPath_, tempFile_.path(), rtf};
     const int n = count();
@@ -157,7 +186,7 @@ void CCatalog::readAll() {
         }
         FileRecord& record = records_[static_cast<std::size_t>(i)];
         log_.append(record.path);
-        ReadDocumentText(record, context);
+        readGuarded(record, context);
         FoldInto(record.foldedText, record.text);
         // Single precision, as the percentages always were; posted only when they grow.
         const int percent = static_cast<int>(static_cast<float>(i + 1) * step * 100.0f);

@@ -3,6 +3,7 @@
 
 #include "engine/FileRecord.h"
 #include "engine/LogFile.h"
+#include "extract/ReadDocument.h"
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"
 #include "platform/Notifier.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +48,8 @@ public:
     std::int32_t FilesXlsx = 0;
     std::int32_t FilesPptx = 0;
     std::int32_t FilesOdt = 0;
+    // Reads one document's text on the reading thread; tests put a failing reader here.
+    std::function<void(FileRecord&, const ReadContext&)> readDocument = ReadDocumentText;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -70,6 +74,7 @@ private:
     void walk(const std::string& nativeFolder);
     void addFile(const std::string& nativePath, std::int64_t size, std::int64_t modified);
     void readAll();
+    void readGuarded(FileRecord& record, const ReadContext& context);
     void postStatus(const std::u16string& text);
 
     SettingsStore& settings_;
@@ -80,6 +85,10 @@ private:
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;
+    // The program's own contents folder (device, inode), which the walk never enters: its
+    // temporary file holds the text of another document under another name.
+    std::uint64_t contentsDevice_ = 0;
+    std::uint64_t contentsInode_ = 0;
     std::atomic<bool> stopRequested_{false};
     Worker worker_;
 };

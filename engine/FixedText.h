@@ -20,6 +20,13 @@ public:
         return true;
     }
     void clear() { text_.clear(); }
+    // Grows the capacity to at least `capacity`, for a buffer sized from what it is to hold.
+    void ensureCapacity(std::size_t capacity) {
+        if (capacity > capacity_) {
+            capacity_ = capacity;
+            text_.reserve(capacity);
+        }
+    }
     std::size_t capacity() const { return capacity_; }
     std::size_t size() const { return text_.size(); }
     std::u16string_view view() const { return text_; }

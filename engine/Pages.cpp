@@ -1,6 +1,7 @@
 #include "engine/Pages.h"
 
 #include "engine/Catalog.h"
+#include "engine/FileResults.h"
 #include "engine/Html.h"
 #include "engine/Paths.h"
 #include "platform/Clock.h"
@@ -14,6 +15,8 @@ namespace tessarel {
 namespace {
 
 constexpr std::size_t kIconNameLength = 15;
+// The most units one character of document text takes once escaped ('"' as "&quot;").
+constexpr std::size_t kMaxEscapedLength = 6;
 
 // The extension as written in the path, for the icon name.
 std::u16string_view WrittenExtension(std::u16string_view path) {
@@ -61,6 +64,11 @@ void MakeDocumentHeader(FixedText& header, const FileRecord& record) {
     padded.push_back(u' ');
     const bool textIcon = CCatalog::textTypes.find(padded) != std::u16string_view::npos;
 
+    // The fixed capacity was sized for short raw paths; the path goes in escaped, twice, and the
+    // file name once, so the header makes room for their worst case and no piece is dropped.
+    const std::size_t name = FileNameOf(record.path).size();
+    header.ensureCapacity(CFileResults::kHeaderCapacity +
+                          kMaxEscapedLength * (2 * record.path.size() + name));
     header.clear();
     header.append(u"<img src=\"images/");
     header.append(textIcon ? u"txt" : Escaped(written, true));

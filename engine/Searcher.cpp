@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 namespace tessarel {
 namespace {
@@ -130,13 +131,18 @@ void CSearcher::groupedSearch() {
         const FileRecord& record = catalog->record(i);
         MakeDocumentHeader(fileResults_.header, record);
         fileResults_.sort();
-        fileResults_.buffer.append(fileResults_.header.view());
         const int shownHits = std::min(fileResults_.count(), std::max(fileResults_.limit, 0));
+        std::u16string lines;
         for (int k = 0; k < shownHits; ++k) {
             const auto at = static_cast<std::size_t>(fileResults_.outputOrder[static_cast<std::size_t>(k)]);
-            fileResults_.buffer.append(
-                ResultLine(i, fileResults_.offsets[at], fileResults_.lengths[at], fileResults_.fragments[at]));
+            lines.append(ResultLine(i, fileResults_.offsets[at], fileResults_.lengths[at],
+                                    fileResults_.fragments[at]));
         }
+        // Escaping can make the block outgrow its fixed capacity: it is sized from its content,
+        // so every hit the limit shows is shown; the output buffer still caps the whole page.
+        fileResults_.buffer.ensureCapacity(fileResults_.header.size() + lines.size() + 1);
+        fileResults_.buffer.append(fileResults_.header.view());
+        fileResults_.buffer.append(lines);
         std::int32_t key = 0;
         if (order == Relevance)
             key = fileResults_.bestScore;
@@ -171,19 +177,27 @@ void CSearcher::flatSearch() {
 }
 
 int CSearcher::run() {
-    if (catalog->isRunning()) {
-        sink_.post(WM_SEARCH_WAITING, {});
-        catalog->waitForEnd();
-    }
-    const std::int64_t started = ElapsedMilliseconds();
+    std::int64_t started = ElapsedMilliseconds();
     outputBuffer_.clear();
     resultCount_ = 0;
-    if (query.wordCount() > 0) {
-        if (groupByFiles)
-            groupedSearch();
-        else
-            flatSearch();
-        outputBuffer_.assign(MarkSearchWords(outputBuffer_.view(), query));
+    try {
+        if (catalog->isRunning()) {
+            sink_.post(WM_SEARCH_WAITING, {});
+            catalog->waitForEnd();
+        }
+        started = ElapsedMilliseconds();
+        if (query.wordCount() > 0) {
+            if (groupByFiles)
+                groupedSearch();
+            else
+                flatSearch();
+            outputBuffer_.assign(MarkSearchWords(outputBuffer_.view(), query));
+        }
+    } catch (const std::exception&) {
+        // Out of memory, say: the search ends as one without results rather than end the
+        // program, and the window hears of its end as always.
+        outputBuffer_.clear();
+        resultCount_ = 0;
     }
     if (resultCount_ == 0)
         outputBuffer_.append(kNoResults);

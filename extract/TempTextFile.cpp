@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessarel {
@@ -22,8 +23,9 @@ void TempTextFile::release() {
 const std::string& TempTextFile::acquire(const std::string& contentsPath) {
     release();
     const std::string shared = contentsPath + "wts.txt";
-    int fd = ::open(shared.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    // Private to the user, and never a link planted to make the readers write elsewhere.
+    int fd = ::open(shared.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fchmod(fd, 0600) == 0) {
         fd_ = fd;
         path_ = shared;
         return path_;
@@ -32,8 +34,8 @@ const std::string& TempTextFile::acquire(const std::string& contentsPath) {
         ::close(fd);
     // Another process is reading with the shared file: use a name of this process's own.
     const std::string own = contentsPath + "wts-" + std::to_string(::getpid()) + ".txt";
-    fd = ::open(own.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd >= 0) {
+    fd = ::open(own.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::fchmod(fd, 0600) == 0) {
         fd_ = fd;
         path_ = own;
         ownName_ = true;
@@ -47,7 +49,7 @@ void TempTextFile::truncate() const {
 }
 
 bool TruncateFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     ::close(fd);

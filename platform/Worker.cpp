@@ -16,7 +16,12 @@ bool Worker::start(std::function<int()> body) {
         thread_.join();
     running_.store(true, std::memory_order_release);
     thread_ = std::thread([this, body = std::move(body)] {
-        const int code = body();
+        // No exception may end the process from a worker thread, nor leave it marked running.
+        int code = -1;
+        try {
+            code = body();
+        } catch (...) {
+        }
         exitCode_.store(code);
         {
             std::lock_guard lock(mutex_);

@@ -68,14 +68,20 @@ CXFontDialog::CXFontDialog(QWidget* parent) : QDialog(parent) {
     connect(faceList, &QListWidget::currentTextChanged, this, [this](const QString& face) {
         if (face.isEmpty())
             return;
-        faceEdit->setText(face);
+        // While the user types, the list follows the typed prefix and the typed text stays.
+        if (!typing_)
+            faceEdit->setText(face);
         fillSizes();
         updateSample();
     });
     connect(faceEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         const QList<QListWidgetItem*> found = faceList->findItems(text, Qt::MatchStartsWith);
-        if (!found.isEmpty())
+        if (!found.isEmpty()) {
+            typing_ = true;
             faceList->setCurrentItem(found.front());
+            faceList->scrollToItem(found.front());
+            typing_ = false;
+        }
         updateSample();
     });
     connect(sizeList, &QListWidget::currentTextChanged, this, [this](const QString& size) {
@@ -92,7 +98,7 @@ CXFontDialog::CXFontDialog(QWidget* parent) : QDialog(parent) {
 
 void CXFontDialog::fillSizes() {
     const QString keep = sizeEdit->text();
-    QList<int> sizes = QFontDatabase::pointSizes(faceEdit->text());
+    QList<int> sizes = QFontDatabase::pointSizes(chosenFace());
     if (sizes.isEmpty())
         sizes = QFontDatabase::standardSizes();
     QSignalBlocker block(sizeList);
@@ -134,7 +140,13 @@ void CXFontDialog::setInitialFont(const QString& face, std::int32_t initialSize)
     updateSample();
 }
 
-QString CXFontDialog::chosenFace() const { return faceEdit->text(); }
+QString CXFontDialog::chosenFace() const {
+    // The list's face that the typed text begins (case-blind), never the typed text itself.
+    const QListWidgetItem* current = faceList->currentItem();
+    if (!current || !current->text().startsWith(faceEdit->text(), Qt::CaseInsensitive))
+        return {};
+    return current->text();
+}
 
 std::int32_t CXFontDialog::chosenSize() const {
     bool ok = false;
@@ -143,13 +155,13 @@ std::int32_t CXFontDialog::chosenSize() const {
 }
 
 void CXFontDialog::updateSample() {
-    QFont font(faceEdit->text());
+    QFont font(chosenFace());
     const std::int32_t size = chosenSize();
     if (size > 0)
         font.setPointSize(size);
     sample->setFont(font);
     // A face and a size are both needed for a choice.
-    okButton->setEnabled(!faceEdit->text().isEmpty() && size > 0);
+    okButton->setEnabled(!chosenFace().isEmpty() && size > 0);
 }
 
 } // namespace tessarel

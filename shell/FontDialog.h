@@ -23,7 +23,7 @@ public:
     // The face to start from and initialSize, the point size to preselect (0: none).
     void setInitialFont(const QString& face, std::int32_t initialSize);
 
-    // After OK.
+    // After OK: a face of the list (empty when the typed text begins none).
     QString chosenFace() const;
     std::int32_t chosenSize() const;
 
@@ -40,6 +40,8 @@ private:
     void selectFace(const QString& face);
     void selectSizePrefix(const QString& prefix);
     void updateSample();
+
+    bool typing_ = false;
 };
 
 } // namespace tessarel

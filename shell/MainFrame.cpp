@@ -38,6 +38,7 @@ QToolBar* BandOf(QMainWindow* window, QWidget* panel, const QString& name) {
     band->setObjectName(name);
     band->setMovable(false);
     band->setFloatable(false);
+    band->setContextMenuPolicy(Qt::PreventContextMenu);
     band->addWidget(panel);
     window->addToolBarBreak(Qt::TopToolBarArea);
     window->addToolBar(Qt::TopToolBarArea, band);
@@ -50,14 +51,18 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
                        QWidget* parent)
     : QMainWindow(parent), settings_(settings), notifier_(notifier) {
     // Construction: the settings holder loads every key.
-    sink_ = std::make_unique<QtEngineSink>(
-        this, [this](std::uint32_t message, const std::u16string& payload) { engineMessage(message, payload); });
+    runs_ = std::make_unique<RunCoordinator>(
+        [this](RunCoordinator::Kind, std::uint32_t message, const std::u16string& payload) {
+            engineMessage(message, payload);
+        });
     options_ = std::make_unique<COptionsSheet>(settings, notifier);
     options_->reload = [this] { Reload(); };
     log_ = std::make_unique<CLogFile>(ProgramDirectory(settings), notifier);
     resultsShown = true;
     openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    chooseFolder = [](QWidget* owner, const QString& initial) { return CFolderChooser::choose(owner, initial); };
+    chooseFolder = [&settings](QWidget* owner, const QString& initial) {
+        return CFolderChooser::choose(owner, initial, settings);
+    };
     chooseOpenFile = [](QWidget* owner) {
         return QFileDialog::getOpenFileName(owner, QStringLiteral("Open"), QDir::homePath(),
                                             QStringLiteral("HTML pages (*.html *.htm);;All files (*)"));
@@ -86,9 +91,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     statusBar()->addWidget(messagePane_, 1);
     updateHistoryCommands();
 
-    catalog_ = std::make_unique<CCatalog>(settings, *sink_, notifier);
+    catalog_ = std::make_unique<CCatalog>(settings, runs_->sink(RunCoordinator::Reading), notifier);
     catalog_->rtf = &rtfConverter_;
-    searcher_ = std::make_unique<CSearcher>(*sink_);
+    searcher_ = std::make_unique<CSearcher>(runs_->sink(RunCoordinator::Search));
     showHomeWhenRead = 1;
 
     // The folder of the command line, or the startup folder.
@@ -96,8 +101,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     folderBox()->setText(QString::fromStdU16String(folder));
     if (!folder.empty()) {
         catalog_->folder = folder;
-        giveTypeSwitches(*catalog_);
-        catalog_->start();
+        startCatalog();
     }
     view_->firstDisplay(*options_);
     resize(1100, 800);
@@ -116,6 +120,10 @@ CMainFrame::~CMainFrame() {
     catalog_.reset();
     searcher_.reset();
     options_.reset();
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+    return nullptr;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -266,6 +274,9 @@ void CMainFrame::buildToolBar() {
     toolBar_->setObjectName(QStringLiteral("Toolbar"));
     toolBar_->setIconSize(QSize(24, 24));
     toolBar_->setFloatable(false);
+    // Fixed like the search-bar rows; View > Toolbars is the one way to hide and show it.
+    toolBar_->setMovable(false);
+    toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
     const std::initializer_list<int> groups[] = {{ID_BACK, ID_FORWARD},
                                                  {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE},
                                                  {ID_CUT, ID_COPY, ID_PASTE},
@@ -312,10 +323,9 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
         messagePane_->repaint();
         break;
     case WM_SEARCH_DONE:
-        // A newer search may have started before this message was handled: its own message
-        // follows, and its output is not read while it is being written.
-        if (searcher_->isRunning())
-            break;
+        // The newest search's own message: after it the thread only posts its status line and
+        // ends, so its output is whole once that short wait is over.
+        searcher_->waitForEnd();
         view_->ShowPage(searcher_->output(), false);
         resultsShown = true;
         break;
@@ -323,11 +333,21 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
         view_->ShowPage(kReadingFiles, false);
         break;
     case WM_READING_DONE:
+        // The newest run's last message: its thread is ending, and a run asked for from now on
+        // starts at once.
+        catalog_->waitForEnd();
+        documentPaths_.clear();
+        for (int i = 0; i < catalog_->count(); ++i)
+            documentPaths_.insert(catalog_->record(i).path);
         if (pendingFolder_) {
             // A run asked for while this one went: it starts now, and its end shows the page.
             const std::u16string folder = std::move(*pendingFolder_);
             pendingFolder_.reset();
             replaceCatalog(folder);
+            if (pendingSearch_) {
+                pendingSearch_ = false;
+                StartSearch();
+            }
             break;
         }
         if (showHomeWhenRead == 1)
@@ -354,14 +374,21 @@ void CMainFrame::StartReadingRun(const std::u16string& folder) {
 void CMainFrame::replaceCatalog(const std::u16string& folder) {
     if (catalog_)
         catalog_->waitForEnd();
-    // A search may be scanning the old catalogue.
+    // A search may be scanning the old catalogue. It shows nothing: its page's links would index
+    // into the new catalogue.
     searcher_->requestStop();
     searcher_->waitForEnd();
+    runs_->overtake(RunCoordinator::Search);
     catalog_.reset();
-    catalog_ = std::make_unique<CCatalog>(settings_, *sink_, notifier_);
+    catalog_ = std::make_unique<CCatalog>(settings_, runs_->sink(RunCoordinator::Reading), notifier_);
     catalog_->rtf = &rtfConverter_;
     catalog_->folder = folder;
+    startCatalog();
+}
+
+void CMainFrame::startCatalog() {
     giveTypeSwitches(*catalog_);
+    runs_->begin(RunCoordinator::Reading);
     catalog_->start();
 }
 
@@ -406,15 +433,20 @@ void CMainFrame::StartSearch() {
         searchBox()->setFocus(Qt::OtherFocusReason);
         return;
     }
+    if (pendingFolder_) {
+        // The catalogue now read is about to be replaced: search the new one instead.
+        pendingSearch_ = true;
+        return;
+    }
     searcher_->catalog = catalog_.get();
     searcher_->order = optionsPanel_->orderList->currentIndex();
     searcher_->query.matchWord = optionsPanel_->matchWord->isChecked() ? 1 : 0;
+    runs_->begin(RunCoordinator::Search);
     searcher_->start();
 }
 
-void CMainFrame::HandleLink(const std::u16string& address) {
-    // Tag-like spans are cut from the address, ten rounds at most.
-    std::u16string copy = address;
+std::u16string AddressWithoutTags(std::u16string_view address) {
+    std::u16string copy(address);
     for (int round = 0; round < kTagRounds; ++round) {
         const std::size_t open = copy.find(u'<');
         const std::size_t close = copy.find(u'>');
@@ -422,9 +454,19 @@ void CMainFrame::HandleLink(const std::u16string& address) {
             break;
         copy = copy.substr(0, open) + copy.substr(close + 1);
     }
+    return copy;
+}
+
+void CMainFrame::HandleLink(const std::u16string& address) {
+    const std::u16string copy = AddressWithoutTags(address);
     const std::size_t openAt = copy.find(u"open#");
-    if (openAt != std::u16string::npos && openDocument)
-        openDocument(QString::fromStdU16String(copy.substr(openAt + 5)));
+    if (openAt != std::u16string::npos && openDocument) {
+        // Only a document of the catalogue is handed to the desktop: a page shown from elsewhere
+        // may link to any file.
+        const std::u16string path = copy.substr(openAt + 5);
+        if (documentPaths_.count(path) != 0)
+            openDocument(QString::fromStdU16String(path));
+    }
     const std::size_t showAt = copy.find(u"show#");
     if (showAt == std::u16string::npos || !resultsShown || !catalog_)
         return;

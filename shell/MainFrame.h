@@ -7,9 +7,9 @@
 #include "engine/LogFile.h"
 #include "engine/Searcher.h"
 #include "extract/RtfConverter.h"
-#include "platform/qt/QtEngineSink.h"
 #include "shell/BarPanel.h"
 #include "shell/OptionsSheet.h"
+#include "shell/RunCoordinator.h"
 #include "shell/TessView.h"
 
 #include <QMainWindow>
@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 class QAction;
 class QLabel;
@@ -53,6 +54,10 @@ enum Command : int {
     ID_VIEW_STATUS_BAR = 59393,
 };
 
+// The address with tag-like spans cut out, ten rounds at most: marking may have put spans into
+// a link's target.
+std::u16string AddressWithoutTags(std::u16string_view address);
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -72,6 +77,7 @@ public:
     COptionsSheet& options() { return *options_; }
     CCatalog* catalog() { return catalog_.get(); }
     CSearcher& searcher() { return *searcher_; }
+    RunCoordinator& runs() { return *runs_; }
     CTessView* view() { return view_; }
     QLineEdit* searchBox() { return searchPanel_->box; }
     QLineEdit* folderBox() { return folderPanel_->box; }
@@ -92,6 +98,9 @@ public:
     std::function<QString(QWidget* owner)> chooseOpenFile;
     std::function<QString(QWidget* owner)> chooseSaveFile;
 
+    // The bars are fixed: the toolbar area offers no menu that could hide them.
+    QMenu* createPopupMenu() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -104,6 +113,7 @@ private:
     void updateHistoryCommands();
     void showText(const std::u16string& text);
     void replaceCatalog(const std::u16string& folder);
+    void startCatalog();
     void giveTypeSwitches(CCatalog& catalog) const;
     void cut();
     void copy();
@@ -115,7 +125,8 @@ private:
 
     SettingsStore& settings_;
     Notifier& notifier_;
-    std::unique_ptr<QtEngineSink> sink_;
+    // Made before and destroyed after the catalogue and the searcher, whose threads post to it.
+    std::unique_ptr<RunCoordinator> runs_;
     CBarPanel* searchPanel_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QToolBar* toolBar_ = nullptr;
@@ -130,8 +141,12 @@ private:
     CTessView* view_ = nullptr;
     std::map<int, QAction*> actions_;
     std::unique_ptr<QPrinter> printer_;
-    // A reading run asked for while one is going starts when that one has ended.
+    // A reading run asked for while one is going starts when that one has ended, and a search
+    // asked for meanwhile starts on the new catalogue.
     std::optional<std::u16string> pendingFolder_;
+    bool pendingSearch_ = false;
+    // The documents of the last catalogue read: the only paths an "open#" link may open.
+    std::unordered_set<std::u16string> documentPaths_;
     QString savedPath_;
     QString savedFrom_;
 };

@@ -28,7 +28,9 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     pendingFace = FontFace;
     pendingSize = FontSize;
 
-    chooseFolder = [](QWidget* owner, const QString& initial) { return CFolderChooser::choose(owner, initial); };
+    chooseFolder = [&settings](QWidget* owner, const QString& initial) {
+        return CFolderChooser::choose(owner, initial, settings);
+    };
     chooseFont = [](QWidget* owner, const FontChoice& initial) -> std::optional<FontChoice> {
         CXFontDialog dialog(owner);
         dialog.setInitialFont(QString::fromStdU16String(initial.face), initial.size);

@@ -87,8 +87,8 @@ void ContentsGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
 CTessPage::CTessPage(QWebEngineProfile* profile, Hook beforeNavigate, QObject* parent)
     : QWebEnginePage(profile, parent), beforeNavigate_(std::move(beforeNavigate)) {}
 
-bool CTessPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-    return beforeNavigate_(url, isMainFrame);
+bool CTessPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    return beforeNavigate_(url, type == NavigationTypeLinkClicked, isMainFrame);
 }
 
 // ---- CFindDialog
@@ -130,8 +130,12 @@ CTessView::CTessView(SettingsStore& settings, Notifier& notifier, QWidget* paren
     profile_ = new QWebEngineProfile(this);
     guard_ = new ContentsGuard(this);
     profile_->setUrlRequestInterceptor(guard_);
-    page_ = new CTessPage(profile_, [this](const QUrl& url, bool mainFrame) { return beforeNavigate(url, mainFrame); },
-                          this);
+    page_ = new CTessPage(
+        profile_,
+        [this](const QUrl& url, bool clicked, bool mainFrame) {
+            return beforeNavigate(url, clicked, mainFrame);
+        },
+        this);
     QWebEngineSettings* s = page_->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
@@ -212,17 +216,20 @@ QString CTessView::shownFile() const {
     return shown.isLocalFile() ? shown.toLocalFile() : QString();
 }
 
-bool CTessView::beforeNavigate(const QUrl& url, bool mainFrame) {
+bool CTessView::beforeNavigate(const QUrl& url, bool clicked, bool mainFrame) {
     const std::u16string address = DecodedAddress(url);
-    if (mainFrame && handleLink) {
-        // Handled once this navigation has been answered: a link may show a new page.
-        QTimer::singleShot(0, this, [this, address] {
-            if (handleLink)
-                handleLink(address);
-        });
-    }
-    if (HasMarker(address))
+    if (HasMarker(address)) {
+        // Only the user's click in the page acts: a page's refresh or redirect to a link must
+        // not open a file or show a text on its own.
+        if (clicked && mainFrame && handleLink) {
+            // Handled once this navigation has been answered: a link may show a new page.
+            QTimer::singleShot(0, this, [this, address] {
+                if (handleLink)
+                    handleLink(address);
+            });
+        }
         return false;
+    }
     return url.isLocalFile() && guard_->servedPath(url.toLocalFile()).has_value();
 }
 

@@ -48,7 +48,8 @@ private:
 class CTessPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    using Hook = std::function<bool(const QUrl& url, bool mainFrame)>;
+    // clicked: the user followed a link (not a redirect, a refresh or a typed address).
+    using Hook = std::function<bool(const QUrl& url, bool clicked, bool mainFrame)>;
     CTessPage(QWebEngineProfile* profile, Hook beforeNavigate, QObject* parent);
 
 protected:
@@ -117,7 +118,7 @@ signals:
     void pageLoaded(bool ok);
 
 private:
-    bool beforeNavigate(const QUrl& url, bool mainFrame);
+    bool beforeNavigate(const QUrl& url, bool clicked, bool mainFrame);
     void loaded(bool ok);
     void navigateToFile(const QString& file, bool jump);
 

@@ -107,6 +107,21 @@ TEST(Cli, SearchPrintsThePageAndTheStatusLineAndListsHits) {
     EXPECT_EQ(shown.out, (scratch.path() / "contents/content2.html").string() + "\n");
 }
 
+TEST(Cli, ExtractOfAFileThatCantBeReadEndsWithStatus2AfterTheOthers) {
+    Scratch scratch;
+    std::ofstream(scratch.path() / "one.txt") << "first words";
+    std::ofstream(scratch.path() / "two.txt") << "second words";
+    const Result r = RunCli("extract one.txt missing.txt . two.txt", scratch.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, " first words\n second words\n");
+    const Result fine = RunCli("extract one.txt", scratch.path());
+    EXPECT_EQ(fine.status, 0);
+    EXPECT_EQ(fine.out, " first words\n");
+    const Result noFolder =
+        RunCli("search " + Quoted((scratch.path() / "absent").string()) + " word", scratch.path());
+    EXPECT_EQ(noFolder.status, 2);
+}
+
 TEST(Cli, ErrorsAreOneLineAndNonZero) {
     Scratch scratch;
     EXPECT_NE(RunCli("search /nonexistent/folder word", scratch.path()).status, 0);

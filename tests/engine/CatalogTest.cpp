@@ -1,12 +1,14 @@
 #include "Harness.h"
 
 #include "extract/ReadDocument.h"
+#include "extract/TempTextFile.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
-#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessarel::test {
@@ -253,6 +255,76 @@ TEST(ReadingRun, AFileThatVanishesBeforeItIsReadGetsTheEmptyText) {
     ReadContext context;
     ReadDocumentText(record, context);
     EXPECT_TRUE(record.text.empty());
+}
+
+TEST(ReadingRun, TheProgramsOwnContentsFolderIsNotCatalogued) {
+    // A walk over a folder that holds the program reaches its contents folder, where the
+    // temporary file keeps the text of the last document read under another name.
+    Engine e;
+    const fs::path home = e.programDir.path();
+    TempDir unused;
+    fs::create_directories(home / "contents");
+    std::ofstream(home / "contents/wts.txt") << "another document's text";
+    std::ofstream(home / "contents/content1.html") << "<html>page</html>";
+    std::ofstream(home / "notes.txt") << "own words";
+    CCatalog& c = e.read(home);
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_EQ(FileNameOfRecord(c.record(0)), "notes.txt");
+}
+
+TEST(ReadingRun, TheTemporaryFileIsPrivateAndNeverALink) {
+    Engine e;
+    const fs::path contents = e.programDir.path() / "contents";
+    TempDir outside;
+    const fs::path victim = outside.write("victim.txt", "keep me");
+    {
+        TempTextFile temp;
+        const std::string path = temp.acquire(contents.string() + "/");
+        ASSERT_FALSE(path.empty());
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_TRUE(TruncateFile(path));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    // A link planted as the shared name is neither written through nor emptied.
+    fs::remove(contents / "wts.txt");
+    fs::create_symlink(victim, contents / "wts.txt");
+    TempTextFile temp;
+    const std::string path = temp.acquire(contents.string() + "/");
+    EXPECT_NE(path, (contents / "wts.txt").string());
+    EXPECT_FALSE(TruncateFile((contents / "wts.txt").string()));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "keep me");
+}
+
+TEST(ReadingRun, AReaderThatThrowsCostsOnlyItsDocument) {
+    TempDir docs;
+    docs.write("a.txt", "apple words");
+    docs.write("b.txt", "boom");
+    docs.write("c.txt", "cherry words");
+    Engine e;
+    CCatalog& c = e.read(docs.path(), [](CCatalog& cat) {
+        cat.readDocument = [](FileRecord& record, const ReadContext& context) {
+            ReadDocumentText(record, context);
+            if (record.path.ends_with(u"b.txt"))
+                throw std::bad_alloc();
+            if (record.path.ends_with(u"c.txt"))
+                throw std::runtime_error("broken reader");
+        };
+    });
+    ASSERT_EQ(c.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = FileNameOfRecord(c.record(i));
+        EXPECT_EQ(c.record(i).text.empty(), name != "a.txt") << name;
+        EXPECT_EQ(c.record(i).foldedText.size(), c.record(i).text.size());
+    }
+    const std::vector<std::string> log = LogLines(e);
+    EXPECT_EQ(log.size(), 5u); // three paths, one line for each failure
+    const auto messages = e.sink.drain();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().message, WM_READING_DONE);
 }
 
 TEST(Catalogue, IsNeverDestroyedUnderItsThread) {

@@ -1,8 +1,13 @@
 #include "Harness.h"
 
 #include "engine/Pages.h"
+#include "extract/ReadDocument.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <sys/stat.h>
 #include <utime.h>
@@ -184,6 +189,77 @@ TEST(Search, DocumentMarkupIsEscaped) {
     // Searching "amp" or "lt" must not cut the character references.
     const std::u16string lt = e.search("lt");
     EXPECT_EQ(lt.find(u"&<span"), std::u16string::npos);
+}
+
+TEST(Search, EscapedFragmentsNeverCrowdOutHitsTheLimitShows) {
+    // Every fragment escapes to four or five times its length: twenty of them outgrow a block
+    // sized for raw text.
+    TempDir docs;
+    std::string source;
+    for (int i = 0; i < 20; ++i) {
+        source += "if (hit && ";
+        for (int k = 0; k < 80; ++k)
+            source += "a && b << c ";
+        source += ")\n";
+    }
+    docs.write("ops.cpp", source);
+    Engine e;
+    e.read(docs.path());
+    for (int grouped : {1, 0}) {
+        const std::u16string& page = e.search("hit", {.groupByFiles = grouped, .resultsPerFile = 20});
+        EXPECT_EQ(e.hits().size(), 20u) << "grouped " << grouped;
+        std::size_t closed = 0;
+        for (std::size_t at = page.find(u"</a><br><img src=\"images/space.gif\""); at != std::u16string::npos;
+             at = page.find(u"</a><br><img src=\"images/space.gif\"", at + 1))
+            ++closed;
+        EXPECT_EQ(closed, 20u);
+    }
+}
+
+// A sink that fails the way an allocation can: the search must still end and say so.
+class ThrowingSink : public QueuedEngineSink {
+public:
+    void post(std::uint32_t message, std::u16string payload) override {
+        if (message == WM_SEARCH_WAITING)
+            throw std::bad_alloc();
+        QueuedEngineSink::post(message, std::move(payload));
+    }
+};
+
+TEST(Search, AnExceptionOnTheSearchThreadEndsTheSearchCleanly) {
+    TempDir docs;
+    for (int i = 0; i < 200; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", "a kiwi.");
+    Engine e;
+    ThrowingSink sink;
+    CSearcher searcher(sink);
+    CCatalog c(e.settings, e.sink, e.notifier);
+    c.folder = FromUtf8(docs.path().string());
+    c.FilesText = 1;
+    // The reading run is held until the search has ended, so the search meets it running.
+    std::atomic<bool> release{false};
+    c.readDocument = [&release](FileRecord& record, const ReadContext& context) {
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ReadDocumentText(record, context);
+    };
+    ASSERT_TRUE(c.start());
+    searcher.query.setQueryText(u"kiwi");
+    searcher.query.split();
+    searcher.catalog = &c;
+    ASSERT_TRUE(searcher.start());
+    searcher.waitForEnd();
+    release.store(true);
+    c.waitForEnd();
+    EXPECT_EQ(searcher.output(), kNoResults);
+    const auto messages = sink.drain();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].message, WM_SEARCH_DONE);
+    EXPECT_EQ(messages[1].payload.substr(0, 9), u"0 results");
+    // The searcher is whole afterwards: the next search finds the hits.
+    ASSERT_TRUE(searcher.start());
+    searcher.waitForEnd();
+    EXPECT_EQ(searcher.resultCount(), 200);
 }
 
 TEST(Search, WaitsForARunningReadingRun) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <stdexcept>
 
 namespace tessarel {
 namespace {
@@ -25,6 +26,17 @@ TEST(Worker, RefusesASecondStartWhileRunningAndReportsTheExitCode) {
     EXPECT_TRUE(worker.start([] { return 3; }));
     worker.waitForEnd();
     EXPECT_EQ(worker.exitCode(), 3);
+}
+
+TEST(Worker, ABodyThatThrowsEndsItsRunAndNotTheProcess) {
+    Worker worker;
+    ASSERT_TRUE(worker.start([]() -> int { throw std::runtime_error("lost"); }));
+    worker.waitForEnd();
+    EXPECT_FALSE(worker.isRunning());
+    EXPECT_EQ(worker.exitCode(), -1);
+    EXPECT_TRUE(worker.start([] { return 0; }));
+    worker.waitForEnd();
+    EXPECT_EQ(worker.exitCode(), 0);
 }
 
 TEST(Worker, DestructionWaitsForTheRunningThread) {

@@ -5,7 +5,14 @@
 #include "shell/TessView.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QTimer>
+#include <QToolBar>
 #include <QWebEngineHistory>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace tessarel;
 using namespace tessarel::testing;
@@ -34,6 +41,34 @@ class MainFrameTest : public QObject {
         frame->searchBox()->setText(text);
         frame->StartSearch();
         return WaitForPage(*frame, *loads, static_cast<int>(before) + 1);
+    }
+
+    // The next reading run waits at its first message until releaseReading is set.
+    std::atomic<bool> releaseReading{false};
+    std::atomic<int> readingMessages{0};
+    void holdNextReadingRun() {
+        releaseReading = false;
+        readingMessages = 0;
+        frame->runs().afterPost = [this](RunCoordinator::Kind kind, std::uint32_t) {
+            if (kind != RunCoordinator::Reading || readingMessages.fetch_add(1) != 0)
+                return;
+            for (int waited = 0; !releaseReading && waited < 20000; waited += 5)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        };
+    }
+    QString secondFolder(QTemporaryDir& dir) {
+        QFile one(dir.path() + QStringLiteral("/one.txt"));
+        one.open(QIODevice::WriteOnly);
+        one.write("kiwi alone.");
+        return dir.path();
+    }
+    bool showsReadyPage() {
+        return QTest::qWaitFor(
+            [&] {
+                return PageFileText(frame->view()->url().toLocalFile())
+                    .contains(QStringLiteral("Ready for search."));
+            },
+            20000);
     }
 
 private slots:
@@ -174,27 +209,42 @@ private slots:
         QCOMPARE(ShownName(*frame), QStringLiteral("content3.html"));
     }
 
-    void handleLinkCutsTagsAndActsOnBothMarkers_data() {
+    void addressWithoutTags() {
+        QCOMPARE(AddressWithoutTags(u"open#/d/<span class=searched>kiwi</span>.txt"),
+                 std::u16string(u"open#/d/kiwi.txt"));
+        // The text between them doubles at every round: 2^10 after the last.
+        QCOMPARE(AddressWithoutTags(u"open#a>b<c"), u"open#a>" + std::u16string(1024, u'b') + u"<c");
+    }
+
+    // %1 stands for the folder of the catalogue.
+    void handleLinkCutsTagsAndOpensOnlyCataloguedDocuments_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("openedPath");
-        QTest::newRow("plain") << QStringLiteral("file:///p/contents/open#/home/u/a b.pdf")
-                               << QStringLiteral("/home/u/a b.pdf");
-        QTest::newRow("a tag in the target") << QStringLiteral("file:///c/open#/d/<span class=searched>kiwi</span>.txt")
-                                             << QStringLiteral("/d/kiwi.txt");
-        // The text between them doubles at every round: 2^10 after the last.
-        QTest::newRow("\">\" before \"<\", ten rounds at most")
-            << QStringLiteral("open#a>b<c") << (QStringLiteral("a>") + QString(1024, QLatin1Char('b')) + QStringLiteral("<c"));
+        QTest::newRow("plain") << QStringLiteral("file:///p/contents/open#%1/a b.txt")
+                               << QStringLiteral("%1/a b.txt");
+        QTest::newRow("a tag in the target")
+            << QStringLiteral("file:///c/open#%1/<span class=searched>kiwi</span>.txt")
+            << QStringLiteral("%1/kiwi.txt");
+        QTest::newRow("outside the catalogue") << QStringLiteral("file:///c/open#/etc/passwd") << QString();
+        QTest::newRow("beside a catalogued document")
+            << QStringLiteral("file:///c/open#%1/kiwi.tx") << QString();
         QTest::newRow("no open marker") << QStringLiteral("file:///c/contents/home.html") << QString();
     }
-    void handleLinkCutsTagsAndActsOnBothMarkers() {
+    void handleLinkCutsTagsAndOpensOnlyCataloguedDocuments() {
         QFETCH(QString, address);
         QFETCH(QString, openedPath);
-        makeFrame(u"");
-        frame->HandleLink(address.toStdU16String());
-        QCOMPARE(opened, openedPath.isEmpty() ? QStringList() : QStringList{openedPath});
+        folder->documents({{QStringLiteral("a b.txt"), "a b"}});
+        const QString documents = sampleFolder();
+        makeFrame(documents.toStdU16String());
+        QVERIFY(WaitForReading(*frame));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownName(*frame), QStringLiteral("home.html"), 20000);
+        frame->HandleLink(QString(address).replace(QStringLiteral("%1"), documents).toStdU16String());
+        QCOMPARE(opened, openedPath.isEmpty() ? QStringList() : QStringList{openedPath.arg(documents)});
     }
 
     void showLinksFollowResultsShown() {
+        // A document whose own name holds a "show#" link.
+        folder->documents({{QStringLiteral("both show#0#start0#length5.txt"), "nothing"}});
         makeFrame(sampleFolder().toStdU16String());
         QVERIFY(WaitForReading(*frame));
         QVERIFY(search(QStringLiteral("kiwi")));
@@ -205,8 +255,9 @@ private slots:
 
         // Both markers in one address: both actions.
         const qsizetype before = loads->count();
-        frame->HandleLink(u"file:///x/contents/open#/tmp/a.txt show#0#start0#length5");
-        QCOMPARE(opened.size(), 1);
+        const QString both = folder->dir.path() + QStringLiteral("/documents/both show#0#start0#length5.txt");
+        frame->HandleLink((QStringLiteral("file:///x/contents/open#") + both).toStdU16String());
+        QCOMPARE(opened, QStringList{both});
         QVERIFY(WaitForPage(*frame, *loads, static_cast<int>(before) + 1));
         QCOMPARE(frame->view()->url().fragment(), QStringLiteral("point1"));
         QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("<a name=\"point1\">")));
@@ -302,6 +353,168 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 20000);
         QVERIFY(search(QStringLiteral("kiwi")));
         QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")));
+    }
+
+    void aRunIsServedWhenItsThreadEndsAfterItsLastMessage() {
+        makeFrame(u"");
+        QVERIFY(WaitForPage(*frame, *loads));
+        frame->showHomeWhenRead = 0;
+        // Each worker is held a while after its last message, so that message is handled first.
+        std::atomic<bool> readingDonePosted{false};
+        frame->runs().afterPost = [&](RunCoordinator::Kind kind, std::uint32_t message) {
+            if ((kind == RunCoordinator::Search && message == WM_ENGINE_STATUS) ||
+                (kind == RunCoordinator::Reading && message == WM_READING_DONE)) {
+                readingDonePosted = kind == RunCoordinator::Reading;
+                std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            }
+        };
+        frame->StartReadingRun(sampleFolder().toStdU16String());
+        QVERIFY(QTest::qWaitFor([&] { return readingDonePosted.load(); }, 30000));
+        QVERIFY(showsReadyPage());
+
+        // The finished search's page appears, though its thread still runs when its message comes.
+        QVERIFY(search(QStringLiteral("kiwi")));
+        QVERIFY(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("kiwi.txt")));
+        QTRY_VERIFY(frame->statusText().startsWith(QStringLiteral("1 results")));
+
+        // A run asked for after the last run's end message but before its thread has ended starts.
+        readingDonePosted = false;
+        frame->StartReadingRun(sampleFolder().toStdU16String());
+        QVERIFY(QTest::qWaitFor([&] { return readingDonePosted.load(); }, 30000));
+        QTest::qWait(50);
+        QTemporaryDir second;
+        frame->StartReadingRun(secondFolder(second).toStdU16String());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return frame->catalog()->folder == second.path().toStdU16String() &&
+                       !frame->catalog()->isRunning() && frame->catalog()->count() == 1;
+            },
+            30000));
+        QVERIFY(showsReadyPage());
+    }
+
+    void aSearchOvertakenByANewFolderShowsNothing() {
+        makeFrame(u"");
+        QVERIFY(WaitForPage(*frame, *loads));
+        // The reading run is held at its first message until the folder has been changed.
+        holdNextReadingRun();
+        frame->StartReadingRun(sampleFolder().toStdU16String());
+        QVERIFY(search(QStringLiteral("kiwi")));
+        QVERIFY(
+            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Reading files...")));
+        QTemporaryDir second;
+        const QString chosen = secondFolder(second);
+        frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(chosen); };
+        frame->Browse();
+        releaseReading = true;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return frame->catalog()->folder == chosen.toStdU16String() && !frame->catalog()->isRunning();
+            },
+            30000));
+        QVERIFY(showsReadyPage());
+        QTest::qWait(300);
+        QVERIFY(!frame->resultsShown);
+        QVERIFY(!frame->searcher().isRunning());
+        for (int n = 1; n < frame->view()->pageNumber(); ++n)
+            QVERIFY(!PageFileText(frame->view()->contentsFolder() + QStringLiteral("/content%1.html").arg(n))
+                         .contains(QStringLiteral("show#")));
+        // The old page's links do nothing.
+        const int pages = frame->view()->pageNumber();
+        frame->HandleLink(u"file:///x/contents/show#0#start0#length5");
+        QTest::qWait(300);
+        QCOMPARE(frame->view()->pageNumber(), pages);
+    }
+
+    void aSearchAskedForWhileTheFolderChangesSearchesTheNewOne() {
+        makeFrame(u"");
+        QVERIFY(WaitForPage(*frame, *loads));
+        holdNextReadingRun();
+        frame->StartReadingRun(sampleFolder().toStdU16String());
+        QTemporaryDir second;
+        frame->StartReadingRun(secondFolder(second).toStdU16String());
+        frame->searchBox()->setText(QStringLiteral("kiwi"));
+        frame->StartSearch();
+        releaseReading = true;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("one.txt")), 30000);
+        QVERIFY(frame->resultsShown);
+    }
+
+    void clickedLinksOnlyAndOnlyToCataloguedDocuments() {
+        const QString documents = sampleFolder();
+        const QString kiwi = documents + QStringLiteral("/kiwi.txt");
+        makeFrame(documents.toStdU16String());
+        QVERIFY(WaitForReading(*frame));
+        QTRY_COMPARE_WITH_TIMEOUT(ShownName(*frame), QStringLiteral("home.html"), 20000);
+
+        // A page opened from elsewhere that sends itself to a document's link acts on nothing.
+        const QString refresh = folder->dir.path() + QStringLiteral("/refresh.html");
+        QFile page(refresh);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write(QStringLiteral("<html><head><meta http-equiv=\"refresh\" content=\"0;url=open#%1\"></head>"
+                                  "<body>moving on</body></html>")
+                       .arg(kiwi)
+                       .toUtf8());
+        page.close();
+        frame->chooseOpenFile = [&](QWidget*) { return refresh; };
+        qsizetype before = loads->count();
+        frame->action(ID_FILE_OPEN)->trigger();
+        QVERIFY(WaitForPage(*frame, *loads, static_cast<int>(before) + 1));
+        QTest::qWait(1500);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(QLatin1Char(' '))));
+
+        // A click on a link opens a catalogued document, and nothing outside the catalogue.
+        auto clickLinkTo = [&](const QString& path) {
+            const qsizetype shown = loads->count();
+            frame->view()->ShowPage(
+                (QStringLiteral("<a href=\"open#%1\" style=\"display:block;width:600px;height:400px\">"
+                                "the link</a>")
+                     .arg(path))
+                    .toStdU16String(),
+                false);
+            QVERIFY(WaitForPage(*frame, *loads, static_cast<int>(shown) + 1));
+            QWidget* surface = frame->view()->focusProxy();
+            QVERIFY(surface);
+            QTest::mouseMove(surface, QPoint(100, 100));
+            QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(100, 100));
+            QTest::qWait(700);
+        };
+        clickLinkTo(QStringLiteral("/etc/passwd"));
+        QVERIFY(opened.isEmpty());
+        clickLinkTo(kiwi);
+        QCOMPARE(opened, QStringList{kiwi});
+    }
+
+    void theBarsAreFixed() {
+        makeFrame(u"");
+        QVERIFY(frame->createPopupMenu() == nullptr);
+        const QList<QToolBar*> bars = frame->findChildren<QToolBar*>();
+        QCOMPARE(bars.size(), 4);
+        bool popped = false;
+        for (QToolBar* bar : bars) {
+            QVERIFY(!bar->isMovable());
+            QVERIFY(!bar->isFloatable());
+            // A right click on a bar shows no menu that could hide it.
+            QTimer::singleShot(300, [&popped] {
+                if (QWidget* popup = QApplication::activePopupWidget()) {
+                    popped = true;
+                    popup->close();
+                }
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3), bar->mapToGlobal(QPoint(3, 3)));
+            QApplication::sendEvent(bar, &event);
+            QTest::qWait(400);
+            QVERIFY(!popped);
+        }
+        // View > Toolbars still hides and shows the main toolbar, and only it.
+        QToolBar* main = frame->findChild<QToolBar*>(QStringLiteral("Toolbar"));
+        QVERIFY(main && main->isVisible());
+        frame->action(ID_VIEW_TOOLBAR)->trigger();
+        QVERIFY(!main->isVisible());
+        QVERIFY(frame->searchPanel()->isVisible());
+        frame->action(ID_VIEW_TOOLBAR)->trigger();
+        QVERIFY(main->isVisible());
     }
 
     void saveAsAndOpenAPage() {

@@ -2,10 +2,12 @@
 
 #include "ShellFixture.h"
 
+#include "shell/FolderChooser.h"
 #include "shell/FontDialog.h"
 #include "shell/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -293,6 +295,40 @@ private slots:
         QCOMPARE(dialog.okButton->isEnabled(), !selected.isEmpty());
         for (int i = 0; i < dialog.faceList->count(); ++i)
             QVERIFY2(!dialog.faceList->item(i)->text().contains(QLatin1Char('[')), "faces only, no foundries");
+    }
+
+    void typingAFaceNameKeepsWhatWasTyped() {
+        CXFontDialog dialog;
+        dialog.setInitialFont(QStringLiteral("DejaVu Serif"), 12);
+        dialog.show();
+        dialog.faceEdit->selectAll();
+        QTest::keyClicks(dialog.faceEdit, QStringLiteral("dejavu s"));
+        QCOMPARE(dialog.faceEdit->text(), QStringLiteral("dejavu s"));
+        QVERIFY(dialog.faceList->currentItem());
+        QVERIFY(dialog.faceList->currentItem()->text().startsWith(QStringLiteral("DejaVu S")));
+        QCOMPARE(dialog.chosenFace(), dialog.faceList->currentItem()->text());
+        QTest::keyClicks(dialog.faceEdit, QStringLiteral("ans mono"));
+        QCOMPARE(dialog.faceEdit->text(), QStringLiteral("dejavu sans mono"));
+        QCOMPARE(dialog.chosenFace(), QStringLiteral("DejaVu Sans Mono"));
+        QCOMPARE(dialog.sample->font().family(), QStringLiteral("DejaVu Sans Mono"));
+        QVERIFY(dialog.okButton->isEnabled());
+        // Text that begins no face of the list is never the choice.
+        QTest::keyClicks(dialog.faceEdit, QStringLiteral("x"));
+        QCOMPARE(dialog.faceEdit->text(), QStringLiteral("dejavu sans monox"));
+        QVERIFY(dialog.chosenFace().isEmpty());
+        QVERIFY(!dialog.okButton->isEnabled());
+    }
+
+    void folderChooserTakesTheInstalledSize() {
+        MemorySettingsStore store;
+        store.writeInt("Explorer", "Browse For Folder Width", 480);
+        store.writeInt("Explorer", "Browse For Folder Height", 440);
+        const auto dialog = CFolderChooser::makeDialog(nullptr, QDir::tempPath(), store);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose directory"));
+        QCOMPARE(dialog->size(), QSize(480, 440));
+        store.writeInt("Explorer", "Browse For Folder Width", 0);
+        const QSize unsized = CFolderChooser::makeDialog(nullptr, QDir::tempPath(), store)->size();
+        QVERIFY(unsized != QSize(0, 440));
     }
 
     // Pictures of the dialog's pages and of the font chooser, when a folder for them is named.
