@@ -371,7 +371,8 @@ TEST(CliConventions, StderrStaysQuietAndProgressOnlyOnATerminal) {
 }
 
 TEST(CliConventions, ManualPageRendersWithoutWarningsAndNamesEveryOption) {
-    const std::string page = (kCliSource / "tessarel-cli.1").string();
+    // The page as the build makes it, with the project's version.
+    const std::string page = TESSAREL_MAN_PAGE;
     int status = 0;
     const std::string warnings = Shell("groff -ww -man -Tascii " + Quoted(page) + " >/dev/null", &status);
     EXPECT_EQ(status, 0);
@@ -384,6 +385,7 @@ TEST(CliConventions, ManualPageRendersWithoutWarningsAndNamesEveryOption) {
             EXPECT_NE(text.find(option), std::string::npos) << option;
     }
     EXPECT_NE(text.find("EXIT STATUS"), std::string::npos);
+    EXPECT_NE(text.find(std::string("Tessarel ") + TESSAREL_VERSION), std::string::npos);
 }
 
 TEST(CliConventions, BashCompletionOffersCommandsAndEachCommandsOptions) {
