@@ -51,6 +51,7 @@ struct Options {
     bool list = false;
     bool json = false;
     bool help = false;
+    int jobs = 0; // reading workers; 0: every hardware thread
     std::vector<std::string> types{"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
     std::vector<std::string> positional;
 };
@@ -142,6 +143,11 @@ const OptionSpec kList{"--list", nullptr,
                        [](Options& o, const std::string&) { o.list = true; }};
 const OptionSpec kJson{"--json", nullptr, "print each hit, then the status, as one JSON object a line",
                        [](Options& o, const std::string&) { o.json = true; }};
+const OptionSpec kJobs{"--jobs", "N", "documents read at once (default: one per hardware thread)",
+                       [](Options& o, const std::string& v) {
+                           if (!ParseInt(v, o.jobs) || o.jobs < 1 || o.jobs > 64)
+                               Fail("--jobs takes a number from 1 to 64: " + v);
+                       }};
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
                        [](Options& o, const std::string&) { o.help = true; }};
 
@@ -161,14 +167,14 @@ const std::vector<CommandSpec>& Commands() {
          "[options] FOLDER QUERY",
          "read the documents under FOLDER and search them; print the result page's path and the status line",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kList, &kJson, &kHelp},
+          &kTypes, &kJobs, &kList, &kJson, &kHelp},
          "0 when a result was found, 1 when none was, 2 on an error",
          Search},
         {"show",
          "[options] FOLDER QUERY INDEX START LENGTH",
          "search as above, then write the text page of document INDEX around the hit at START, LENGTH",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJson, &kHelp},
+          &kTypes, &kJobs, &kJson, &kHelp},
          "0 when the page was written, 2 on an error",
          Show},
     };
@@ -431,6 +437,7 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     if (catalog.folder.size() > 1 && catalog.folder.back() == u'/')
         catalog.folder.pop_back();
     catalog.rtf = &run.rtf;
+    catalog.readingThreads = o.jobs;
     catalog.FilesText = Has(o.types, "text");
     catalog.FilesRtf = Has(o.types, "rtf");
     catalog.FilesDoc = Has(o.types, "doc");

@@ -7,9 +7,9 @@ _tessarel_cli() {
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
     local commands="extract search show help"
     local search_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --list --json --help"
+        --unlimited --types --jobs --list --json --help"
     local show_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --json --help"
+        --unlimited --types --jobs --json --help"
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
@@ -50,7 +50,7 @@ _tessarel_cli() {
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
-    --per-file)
+    --per-file | --jobs)
         return
         ;;
     esac
@@ -65,7 +65,7 @@ _tessarel_cli() {
     local i positional=0
     for ((i = 2; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --program-dir | --order | --per-file | --types) ((i++)) ;;
+        --program-dir | --order | --per-file | --types | --jobs) ((i++)) ;;
         --*) ;;
         *) ((positional++)) ;;
         esac

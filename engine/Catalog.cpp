@@ -4,10 +4,15 @@
 #include "extract/ReadDocument.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <dirent.h>
 #include <exception>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tessarel {
 namespace {
@@ -32,15 +37,44 @@ std::u16string LowerExtension(std::u16string_view path) {
 CCatalog::CCatalog(SettingsStore& settings, EngineSink& sink, Notifier& notifier)
     : settings_(settings), sink_(sink), notifier_(notifier), log_(ProgramDirectory(settings), notifier) {
     records_.reserve(kMaxRecords + 1);
+    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+        stopPipe_[0] = stopPipe_[1] = -1;
 }
 
-CCatalog::~CCatalog() { worker_.waitForEnd(); }
+CCatalog::~CCatalog() {
+    worker_.waitForEnd();
+    for (int fd : stopPipe_)
+        if (fd >= 0)
+            ::close(fd);
+}
 
 bool CCatalog::start() {
     if (isRunning())
         return false;
     stopRequested_.store(false);
+    char drained[64];
+    while (stopPipe_[0] >= 0 && ::read(stopPipe_[0], drained, sizeof drained) > 0) {
+    }
     return worker_.start([this] { return run(); });
+}
+
+void CCatalog::requestStop() {
+    stopRequested_.store(true);
+    if (stopPipe_[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(stopPipe_[1], &byte, 1);
+    }
+}
+
+bool CCatalog::readInHelper(std::u16string_view e) {
+    return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
+}
+
+int CCatalog::workerCount() const {
+    int n = readingThreads > 0 ? readingThreads : settings_.readInt(kSettingsSection, "ReadingThreads", 0);
+    if (n <= 0)
+        n = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(n, 1, 64);
 }
 
 bool CCatalog::typeEnabled(std::u16string_view e) const {
@@ -66,7 +100,9 @@ bool CCatalog::typeEnabled(std::u16string_view e) const {
     return allTypes.find(padded) != std::u16string_view::npos && FilesText == 1;
 }
 
-void CCatalog::postStatus(const std::u16string& text) { sink_.post(WM_ENGINE_STATUS, text); }
+void CCatalog::postStatus(const std::u16string& text) {
+    sink_.post(WM_ENGINE_STATUS, text);
+}
 
 int CCatalog::run() {
     contentsPath_ = ContentsPath(ProgramDirectory(settings_));
@@ -113,7 +149,7 @@ void CCatalog::walk(const std::string& nativeFolder) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
         if (!entry)
-            return;  // the end of the listing, or an error: either way this folder is done
+            return; // the end of the listing, or an error: either way this folder is done
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
             continue;
@@ -159,42 +195,162 @@ void CCatalog::addFile(const std::string& nativePath, std::int64_t size, std::in
     record.modified = modified;
 }
 
-void CCatalog::readGuarded(FileRecord& record, const ReadContext& context) {
+void CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
+                           std::vector<std::u16string>& logLines) {
     // A reader that throws (out of memory on a huge document, a library's own error) costs only
     // its document: it gets the empty text and a log line, and the run goes on.
     try {
         readDocument(record, context);
         return;
     } catch (const std::exception& e) {
-        log_.append(u"Can't read the document: " + FromUtf8(e.what()));
+        logLines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
     } catch (...) {
-        log_.append(u"Can't read the document.");
+        logLines.push_back(u"Can't read the document.");
     }
     std::u16string().swap(record.text);
 }
 
-void CCatalog::readAll() {
-    const ReadContext context{contentsPath_, tempFile_.path(), rtf};
-    const int n = count();
-    const float step = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
-    int lastPercent = 0;
-    for (int i = 0; i < n; ++i) {
-        if (stopRequested_.load(std::memory_order_relaxed)) {
-            // Only documents whose text was read stay in the catalogue.
-            records_.resize(static_cast<std::size_t>(i));
-            return;
-        }
-        FileRecord& record = records_[static_cast<std::size_t>(i)];
-        log_.append(record.path);
-        readGuarded(record, context);
-        FoldInto(record.foldedText, record.text);
-        // Single precision, as the percentages always were; posted only when they grow.
-        const int percent = static_cast<int>(static_cast<float>(i + 1) * step * 100.0f);
-        if (percent > lastPercent) {
-            lastPercent = percent;
-            postStatus(std::u16string(kReadingFiles) + u" " + NumberText(percent) + u"%");
-        }
+void CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
+                       std::vector<std::u16string>& logLines) {
+    if (!readInHelper(record.extension)) {
+        readGuarded(record, context, logLines);
+        return;
     }
+    if (!helper) {
+        std::lock_guard lock(inProcessReaders_);
+        readGuarded(record, context, logLines);
+        return;
+    }
+    ReadReply reply;
+    std::string why;
+    switch (helper->read(record, reply, stopPipe_[0], why)) {
+    case ReaderHelper::Outcome::Read:
+        record.text = std::move(reply.text);
+        logLines = std::move(reply.logLines);
+        return;
+    case ReaderHelper::Outcome::Failed:
+        std::u16string().swap(record.text);
+        logLines.push_back(u"The document could not be read: " + FromUtf8(why));
+        return;
+    case ReaderHelper::Outcome::Stopped:
+        std::u16string().swap(record.text);
+        return;
+    }
+}
+
+// What the workers of one reading run share. Workers take documents in catalogue order; the
+// reading thread commits them in that order, so the log and a stopped run's catalogue are
+// the ones a single worker makes.
+struct CCatalog::ReadingState {
+    std::atomic<int> next{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<char> done;
+    std::vector<std::vector<std::u16string>> logLines;
+    int doneCount = 0;
+    int workersLeft = 0;
+};
+
+void CCatalog::readWorker(ReadingState& state, int worker) {
+    const int n = count();
+    std::unique_ptr<ReaderHelper> helper;
+    if (!readerExecutable.empty())
+        helper = std::make_unique<ReaderHelper>(readerExecutable, contentsPath_, readerLimits);
+    // The window's RTF converter serves one worker; the others use converters of their own.
+    const ReadContext context{contentsPath_, tempFile_.path(), worker == 0 ? rtf : nullptr};
+    for (;;) {
+        if (stopRequested_.load(std::memory_order_relaxed))
+            break;
+        const int i = state.next.fetch_add(1);
+        if (i >= n)
+            break;
+        FileRecord& record = records_[static_cast<std::size_t>(i)];
+        std::vector<std::u16string> lines;
+        try {
+            readOne(record, context, helper.get(), lines);
+            FoldInto(record.foldedText, record.text);
+        } catch (const std::exception& e) {
+            std::u16string().swap(record.text);
+            std::u16string().swap(record.foldedText);
+            lines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
+        }
+        if (afterRead)
+            afterRead(i, helper.get());
+        // A document cut short by a stop was not read: it must not enter the catalogue.
+        if (stopRequested_.load(std::memory_order_relaxed))
+            break;
+        {
+            std::lock_guard lock(state.mutex);
+            state.done[static_cast<std::size_t>(i)] = 1;
+            state.logLines[static_cast<std::size_t>(i)] = std::move(lines);
+            ++state.doneCount;
+        }
+        state.changed.notify_one();
+    }
+    helper.reset(); // ends the helper before the run reports its end
+    {
+        std::lock_guard lock(state.mutex);
+        --state.workersLeft;
+    }
+    state.changed.notify_one();
+}
+
+void CCatalog::readAll() {
+    const int n = count();
+    if (n == 0)
+        return;
+    ReadingState state;
+    state.done.assign(static_cast<std::size_t>(n), 0);
+    state.logLines.resize(static_cast<std::size_t>(n));
+    const int workers = std::min(workerCount(), n);
+    state.workersLeft = workers;
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(workers));
+    for (int w = 0; w < workers; ++w)
+        threads.emplace_back([this, &state, w] { readWorker(state, w); });
+
+    const float step = 1.0f / static_cast<float>(n);
+    int lastPercent = 0;
+    int counted = 0;
+    int committed = 0;
+    std::unique_lock lock(state.mutex);
+    for (;;) {
+        state.changed.wait(lock, [&] {
+            return state.workersLeft == 0 || state.doneCount > counted ||
+                   (committed < n && state.done[static_cast<std::size_t>(committed)]);
+        });
+        // The log follows the catalogue's order: each document's path, then its reader's lines.
+        std::vector<std::vector<std::u16string>> ready;
+        const int from = committed;
+        while (committed < n && state.done[static_cast<std::size_t>(committed)])
+            ready.push_back(std::move(state.logLines[static_cast<std::size_t>(committed++)]));
+        const int doneNow = state.doneCount;
+        const bool last = committed == n || state.workersLeft == 0;
+        lock.unlock();
+        for (std::size_t k = 0; k < ready.size(); ++k) {
+            log_.append(records_[static_cast<std::size_t>(from) + k].path);
+            for (const std::u16string& line : ready[k])
+                log_.append(line);
+        }
+        // The percentages of documents done, each as a single worker would post it: single
+        // precision, as the percentages always were, and only when they grow.
+        for (; counted < doneNow; ++counted) {
+            const int percent = static_cast<int>(static_cast<float>(counted + 1) * step * 100.0f);
+            if (percent > lastPercent) {
+                lastPercent = percent;
+                postStatus(std::u16string(kReadingFiles) + u" " + NumberText(percent) + u"%");
+            }
+        }
+        lock.lock();
+        // Workers that have all ended change nothing more, once what they finished is taken.
+        if (last && (committed == n || !state.done[static_cast<std::size_t>(committed)]))
+            break;
+    }
+    lock.unlock();
+    for (std::thread& t : threads)
+        t.join();
+    // A stopped run keeps the documents whose texts were read, up to the first that was not.
+    records_.resize(static_cast<std::size_t>(committed));
 }
 
 } // namespace tessarel

@@ -3,6 +3,7 @@
 
 #include "engine/FileRecord.h"
 #include "engine/LogFile.h"
+#include "engine/ReaderHelper.h"
 #include "extract/ReadDocument.h"
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,8 @@ public:
     static constexpr int kMaxEntriesPerFolder = 50000;
     static constexpr std::int64_t kMaxPdfSize = 16666666;
     static constexpr std::int64_t kMaxFileSize = 50000000;
-    static constexpr std::u16string_view allTypes =
-        u" pdf doc docx xlsx pptx odt rtf txt html htm c cpp h java jsp xml php properties pl plx log asm inc bat js ";
+    static constexpr std::u16string_view allTypes = u" pdf doc docx xlsx pptx odt rtf txt html htm c cpp h "
+                                                    u"java jsp xml php properties pl plx log asm inc bat js ";
     static constexpr std::u16string_view textTypes =
         u" rtf txt c cpp h java jsp xml php properties pl plx log asm inc bat js ";
 
@@ -48,8 +50,15 @@ public:
     std::int32_t FilesXlsx = 0;
     std::int32_t FilesPptx = 0;
     std::int32_t FilesOdt = 0;
-    // Reads one document's text on the reading thread; tests put a failing reader here.
+    // Reads one document's text in this process; tests put a failing reader here. Documents of the
+    // types whose readers rest on third-party parsers go to helper processes instead, when there
+    // is a helper executable.
     std::function<void(FileRecord&, const ReadContext&)> readDocument = ReadDocumentText;
+    // The reader helper; empty: every document is read in this process.
+    std::string readerExecutable = ReaderHelper::Locate();
+    ReaderLimits readerLimits;
+    // Workers of the reading run; 0 takes the setting ReadingThreads (0 there: every hardware thread).
+    int readingThreads = 0;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -57,7 +66,7 @@ public:
     void waitForEnd() { worker_.waitForEnd(); }
     // Asks a running reading run to end early: the walk stops, and the catalogue keeps the
     // documents read so far. The run still posts its closing text and WM_READING_DONE.
-    void requestStop() { stopRequested_.store(true); }
+    void requestStop();
     // The reading run itself, on the calling thread (the thread body; tests call it directly).
     int run();
 
@@ -69,12 +78,23 @@ public:
 
     // True when a file of lower-cased extension e passes the type switches.
     bool typeEnabled(std::u16string_view e) const;
+    // True for the types read in a helper process (when there is one).
+    static bool readInHelper(std::u16string_view e);
+    // The number of workers the next reading run uses.
+    int workerCount() const;
+    // Called by each worker after it read a document, before the document is committed (a seam
+    // for tests that stop a run or kill a helper at a chosen moment).
+    std::function<void(int index, const ReaderHelper* helper)> afterRead;
 
 private:
     void walk(const std::string& nativeFolder);
     void addFile(const std::string& nativePath, std::int64_t size, std::int64_t modified);
+    struct ReadingState;
     void readAll();
-    void readGuarded(FileRecord& record, const ReadContext& context);
+    void readWorker(ReadingState& state, int worker);
+    void readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
+                 std::vector<std::u16string>& logLines);
+    void readGuarded(FileRecord& record, const ReadContext& context, std::vector<std::u16string>& logLines);
     void postStatus(const std::u16string& text);
 
     SettingsStore& settings_;
@@ -90,6 +110,11 @@ private:
     std::uint64_t contentsDevice_ = 0;
     std::uint64_t contentsInode_ = 0;
     std::atomic<bool> stopRequested_{false};
+    // Readable once a stop was asked for, so a worker waiting for a helper hears of it at once.
+    int stopPipe_[2] = {-1, -1};
+    // The third-party readers are not safe on several threads of one process: without helpers
+    // they take turns.
+    std::mutex inProcessReaders_;
     Worker worker_;
 };
 

@@ -22,25 +22,6 @@ std::vector<std::u16string> StatusTexts(QueuedEngineSink& sink) {
     return texts;
 }
 
-// The log's entries, decoded from UTF-16LE after its mark.
-std::vector<std::string> LogLines(const Engine& e) {
-    std::ifstream in(e.programDir.path() / "contents/tessarel.log", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_GE(bytes.size(), 2u);
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    std::u16string text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t nl = text.find(u'\n'); nl != std::u16string::npos; nl = text.find(u'\n', start)) {
-        lines.push_back(ToUtf8(text.substr(start, nl - start)));
-        start = nl + 1;
-    }
-    return lines;
-}
-
 void MakeSparse(const fs::path& file, off_t size) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
@@ -62,7 +43,7 @@ TEST(ReadingRun, TypeFilterAndExtensions) {
     CCatalog& c = e.read(docs.path(), [](CCatalog& cat) {
         cat.FilesText = 0;
         cat.FilesPdf = 1;
-        cat.FilesRtf = 2;  // a switch counts as on only when it is exactly 1
+        cat.FilesRtf = 2; // a switch counts as on only when it is exactly 1
     });
     ASSERT_EQ(c.count(), 1);
     EXPECT_EQ(c.record(0).extension, u"pdf");
@@ -90,7 +71,8 @@ TEST(ReadingRun, StatusTextsAndTheEndMessage) {
 
     TempDir empty;
     e.read(empty.path());
-    EXPECT_EQ(StatusTexts(e.sink), (std::vector<std::u16string>{u"Reading files...", u"0 files have been processed."}));
+    EXPECT_EQ(StatusTexts(e.sink),
+              (std::vector<std::u16string>{u"Reading files...", u"0 files have been processed."}));
 }
 
 TEST(ReadingRun, ProgressIsPostedOnlyWhenThePercentageGrows) {
@@ -100,14 +82,14 @@ TEST(ReadingRun, ProgressIsPostedOnlyWhenThePercentageGrows) {
     Engine e;
     e.read(docs.path());
     const auto texts = StatusTexts(e.sink);
-    EXPECT_EQ(texts.size(), 102u);  // the opening text, 1% .. 100%, the closing text
+    EXPECT_EQ(texts.size(), 102u); // the opening text, 1% .. 100%, the closing text
     EXPECT_EQ(texts[1], u"Reading files... 1%");
     EXPECT_EQ(texts[100], u"Reading files... 100%");
 }
 
 TEST(ReadingRun, DriveSizedFoldersAreRefused) {
     Engine e;
-    e.read("/tmp");  // four characters
+    e.read("/tmp"); // four characters
     ASSERT_EQ(e.notifier.texts().size(), 1u);
     EXPECT_EQ(e.notifier.texts()[0],
               u"Tessarel is not designed to search the entire hard drive. Please, choose a folder instead.");
@@ -338,7 +320,7 @@ TEST(Catalogue, IsNeverDestroyedUnderItsThread) {
         c.FilesText = 1;
         ASSERT_TRUE(c.start());
         EXPECT_FALSE(c.start());
-    }  // the destructor waits for the run; ASan would catch a use after free
+    } // the destructor waits for the run; ASan would catch a use after free
     bool done = false;
     for (const auto& m : e.sink.drain())
         done |= m.message == WM_READING_DONE;

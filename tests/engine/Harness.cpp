@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <functional>
 #include <random>
@@ -26,7 +28,9 @@ fs::path TempDir::write(const std::string& relative, std::string_view bytes) con
     return file;
 }
 
-std::string Utf8(std::u16string_view text) { return ToUtf8(text); }
+std::string Utf8(std::u16string_view text) {
+    return ToUtf8(text);
+}
 
 std::string FileNameOfRecord(const FileRecord& record) {
     return ToUtf8(std::u16string_view(record.path).substr(record.path.rfind(u'/') + 1));
@@ -82,6 +86,25 @@ std::vector<Hit> Engine::hits() const {
                          Utf8(record.text.substr(offset, length))});
     }
     return found;
+}
+
+// The log's entries, decoded from UTF-16LE after its mark.
+std::vector<std::string> LogLines(const Engine& e) {
+    std::ifstream in(e.programDir.path() / "contents/tessarel.log", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t nl = text.find(u'\n'); nl != std::u16string::npos; nl = text.find(u'\n', start)) {
+        lines.push_back(ToUtf8(text.substr(start, nl - start)));
+        start = nl + 1;
+    }
+    return lines;
 }
 
 std::vector<std::string> Engine::filesInOrder() const {

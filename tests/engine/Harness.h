@@ -32,10 +32,10 @@ private:
 };
 
 struct Hit {
-    std::string file;      // file name
+    std::string file; // file name
     std::size_t offset;
     std::size_t length;
-    std::string fragment;  // as shown, UTF-8
+    std::string fragment; // as shown, UTF-8
     bool operator==(const Hit&) const = default;
 };
 
@@ -70,5 +70,7 @@ public:
 
 std::string Utf8(std::u16string_view text);
 std::string FileNameOfRecord(const FileRecord& record);
+// The log's entries, decoded from UTF-16LE after its mark.
+std::vector<std::string> LogLines(const Engine& e);
 
 } // namespace tessarel::test

@@ -35,8 +35,8 @@ esac
 EOF
 chmod 755 "$work/bin/cmake"
 
-all_targets="Tessarel_en TessarelSetup_en Uninstall_en tessarel-cli"
-programs="shell/Tessarel_en installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli"
+all_targets="Tessarel_en TessarelSetup_en Uninstall_en tessarel-cli tessarel-reader"
+programs="shell/Tessarel_en installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli helper/tessarel-reader"
 shared="share/icons/hicolor/16x16/apps/tessarel.png share/icons/hicolor/24x24/apps/tessarel.png
   share/icons/hicolor/32x32/apps/tessarel.png share/icons/hicolor/48x48/apps/tessarel.png
   share/icons/hicolor/64x64/apps/tessarel.png share/icons/hicolor/128x128/apps/tessarel.png
@@ -67,7 +67,7 @@ run() {
 cd "$tree"
 rm -rf build
 STUB_TARGETS=$all_targets STUB_MAKES=$all_files run "a fresh tree is configured and built" 0 &&
-  for f in Tessarel_en TessarelSetup_en Uninstall_en tessarel-cli License.txt contents/home.html \
+  for f in Tessarel_en TessarelSetup_en Uninstall_en tessarel-cli tessarel-reader License.txt contents/home.html \
     contents/tessarel.log $shared; do
     [ -e "out/$f" ] || { echo "FAIL: release lacks $f"; failures=$((failures + 1)); }
   done
@@ -78,19 +78,19 @@ done
 
 # A program file left by an earlier build while this build has no such target (the GUI off).
 STUB_TARGETS="TessarelSetup_en Uninstall_en tessarel-cli" \
-  STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli $shared" \
+  STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli helper/tessarel-reader $shared" \
   run "a program that is not a target of the build" 1
 
 # The target is there but its build makes nothing.
 rm -f build/shell/Tessarel_en
-STUB_TARGETS=$all_targets STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli $shared" \
+STUB_TARGETS=$all_targets STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli helper/tessarel-reader $shared" \
   run "a program missing after the build" 1
 
 # Built earlier, not remade, and its source changed since.
 printf '#!/bin/sh\n' > build/shell/Tessarel_en && chmod 755 build/shell/Tessarel_en
 touch -d '2 minutes ago' build/shell/Tessarel_en
 touch shell/main.cpp
-STUB_TARGETS=$all_targets STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli $shared" \
+STUB_TARGETS=$all_targets STUB_MAKES="installer/TessarelSetup_en installer/Uninstall_en cli/tessarel-cli helper/tessarel-reader $shared" \
   run "a program older than its source" 1
 
 STUB_TARGETS=$all_targets STUB_MAKES=$all_files STUB_FAIL=1 run "a failing build" 1

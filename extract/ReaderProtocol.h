@@ -1,0 +1,61 @@
+#pragma once
+// What the reading run and a reader helper process say to each other: one request (the document)
+// and one reply (its text and log lines) a document, as length-prefixed binary frames. Both ends
+// check every length, so a helper that sends rubbish is caught, never trusted.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarel {
+
+struct ReadRequest {
+    std::string path; // the file-name bytes
+    std::u16string extension;
+    std::int64_t size = 0; // as the walk saw it; the readers' size limits use it
+};
+
+struct ReadReply {
+    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1 };
+    Status status = Read;
+    std::u16string text;
+    std::vector<std::u16string> logLines;
+};
+
+namespace protocol {
+
+// Far above any text a reader can produce from a file the walk accepts (50 MB at most).
+inline constexpr std::uint64_t kMaxTextUnits = 512ull * 1024 * 1024;
+inline constexpr std::uint32_t kMaxPathBytes = 1u << 20;
+inline constexpr std::uint32_t kMaxLogLines = 64;
+
+// Both return false when the descriptor failed or the peer went away.
+bool WriteRequest(int fd, const ReadRequest& request);
+bool ReadRequestFrom(int fd, ReadRequest& request);
+bool WriteReply(int fd, const ReadReply& reply);
+
+// Appends everything read from fd to `frame` and reports whether it now holds one whole reply,
+// which `parse` then takes apart. The caller polls fd and enforces the time limit.
+class ReplyReader {
+public:
+    enum class State { NeedMore, Complete, Malformed, Closed };
+    void reset();
+    // Reads what fd has now (fd is non-blocking).
+    State readAvailable(int fd);
+    ReadReply take() { return std::move(reply_); }
+
+private:
+    State parseHeader();
+
+    std::string header_;
+    ReadReply reply_;
+    std::uint64_t textUnits_ = 0;
+    std::uint64_t textBytesRead_ = 0;
+    bool haveHeader_ = false;
+    std::string tail_; // the log lines' frame after the text
+    std::uint32_t tailBytes_ = 0;
+    bool haveTailLength_ = false;
+};
+
+} // namespace protocol
+} // namespace tessarel

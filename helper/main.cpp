@@ -1,0 +1,94 @@
+// tessarel-reader: reads documents for a reading run in a process of its own, one at a time, so
+// that a document on which a parser crashes, hangs or runs out of memory costs only this process.
+//
+//   tessarel-reader PARENT-PID TEMP-FILE CONTENTS-FOLDER MEMORY-LIMIT-BYTES
+//
+// Requests come on standard input and replies go to standard output (ReaderProtocol.h).
+
+#include "extract/ReadDocument.h"
+#include "extract/ReaderProtocol.h"
+#include "platform/Text.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace tessarel;
+
+namespace {
+
+void LimitProcess(pid_t parent, unsigned long long memoryLimit) {
+    // The helper never outlives the program that started it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        std::_Exit(1);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    if (memoryLimit > 0) {
+        const rlimit memory{memoryLimit, memoryLimit};
+        ::setrlimit(RLIMIT_AS, &memory);
+    }
+    // Only the two channels: nothing the parent had open leaks into a parser's reach.
+    ::closefrom(3);
+}
+
+// Test seams: a document named here makes the helper abort or hang, as a hostile one might.
+bool Named(const char* variable, const std::string& path) {
+    const char* named = std::getenv(variable);
+    return named && *named && path == named;
+}
+
+ReadReply Read(const ReadRequest& request, const ReadContext& context) {
+    if (Named("TESSAREL_READER_ABORT_ON", request.path))
+        std::abort();
+    if (Named("TESSAREL_READER_HANG_ON", request.path))
+        for (;;)
+            ::pause();
+    ReadReply reply;
+    FileRecord record;
+    record.path = FromUtf8(request.path);
+    record.nativePath = request.path;
+    record.extension = request.extension;
+    record.size = request.size;
+    try {
+        ReadDocumentText(record, context);
+        reply.text = std::move(record.text);
+    } catch (const std::bad_alloc&) {
+        reply = ReadReply{};
+        reply.status = ReadReply::OutOfMemory;
+    } catch (const std::exception& e) {
+        reply = ReadReply{};
+        reply.logLines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
+    } catch (...) {
+        reply = ReadReply{};
+        reply.logLines.push_back(u"Can't read the document.");
+    }
+    return reply;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fputs("tessarel-reader: started by Tessarel's reading run, not by hand\n", stderr);
+        return 2;
+    }
+    LimitProcess(static_cast<pid_t>(std::atoll(argv[1])), std::strtoull(argv[4], nullptr, 10));
+    const ReadContext context{argv[3], argv[2], nullptr};
+    ReadRequest request;
+    while (protocol::ReadRequestFrom(STDIN_FILENO, request)) {
+        const ReadReply reply = Read(request, context);
+        if (!protocol::WriteReply(STDOUT_FILENO, reply))
+            return 1;
+        // After running out of memory the parsers' state can't be trusted: start afresh.
+        if (reply.status == ReadReply::OutOfMemory)
+            return 0;
+    }
+    return 0;
+}
