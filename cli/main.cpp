@@ -342,33 +342,25 @@ void PumpUntil(QueuedEngineSink& sink, std::uint32_t until, ProgressLine& progre
     }
 }
 
-// The hits of a result page in output order, from its "show#" links.
-std::vector<ShowLink> PageHits(const CCatalog& catalog, std::u16string_view page) {
-    std::vector<ShowLink> hits;
-    constexpr std::u16string_view kLink = u"<a href=\"show#";
-    for (std::size_t at = page.find(kLink); at != std::u16string_view::npos; at = page.find(kLink, at + 1)) {
-        const std::optional<ShowLink> link = ParseShowLink(page, at + 9);
-        if (link && link->index < catalog.count())
-            hits.push_back(*link);
-    }
-    return hits;
+std::u16string Fragment(const CCatalog& catalog, int index, long long start, long long length) {
+    const std::u16string& text = catalog.record(index).text;
+    const auto from = static_cast<std::size_t>(std::max<long long>(start, 0));
+    return from < text.size() ? text.substr(from, static_cast<std::size_t>(std::max<long long>(length, 0)))
+                              : std::u16string();
 }
 
-std::u16string Fragment(const CCatalog& catalog, const ShowLink& hit) {
-    const std::u16string& text = catalog.record(hit.index).text;
-    const auto start = static_cast<std::size_t>(std::max<long long>(hit.start, 0));
-    return start < text.size()
-               ? text.substr(start, static_cast<std::size_t>(std::max<long long>(hit.length, 0)))
-               : std::u16string();
+std::u16string Fragment(const CCatalog& catalog, const SearchHit& hit) {
+    return Fragment(catalog, hit.document, static_cast<long long>(hit.offset),
+                    static_cast<long long>(hit.length));
 }
 
-void PrintHitsTabbed(const CCatalog& catalog, const std::vector<ShowLink>& hits) {
-    for (const ShowLink& hit : hits) {
+void PrintHitsTabbed(const CCatalog& catalog, const std::vector<SearchHit>& hits) {
+    for (const SearchHit& hit : hits) {
         std::u16string fragment = Fragment(catalog, hit);
         for (char16_t& c : fragment)
             if (c == u'\r' || c == u'\n')
                 c = u' ';
-        std::printf("%s\t%lld\t%lld\t%s\n", ToUtf8(catalog.record(hit.index).path).c_str(), hit.start,
+        std::printf("%s\t%zu\t%zu\t%s\n", ToUtf8(catalog.record(hit.document).path).c_str(), hit.offset,
                     hit.length, ToUtf8(fragment).c_str());
     }
 }
@@ -382,11 +374,11 @@ std::string JsonPathMembers(const FileRecord& record) {
     return members;
 }
 
-void PrintHitJson(const CCatalog& catalog, const ShowLink& hit) {
-    const std::string line =
-        "{" + JsonPathMembers(catalog.record(hit.index)) + ",\"index\":" + std::to_string(hit.index) +
-        ",\"offset\":" + std::to_string(hit.start) + ",\"length\":" + std::to_string(hit.length) +
-        ",\"fragment\":" + JsonString(Fragment(catalog, hit)) + "}\n";
+void PrintHitJson(const CCatalog& catalog, int index, long long start, long long length) {
+    const std::string line = "{" + JsonPathMembers(catalog.record(index)) +
+                             ",\"index\":" + std::to_string(index) + ",\"offset\":" + std::to_string(start) +
+                             ",\"length\":" + std::to_string(length) +
+                             ",\"fragment\":" + JsonString(Fragment(catalog, index, start, length)) + "}\n";
     std::fputs(line.c_str(), stdout);
 }
 
@@ -481,13 +473,14 @@ int Search(const CommandSpec& command, Options& o) {
     SearchRun run;
     const std::string page = RunSearch(run, o, command, 2);
     if (o.json) {
-        for (const ShowLink& hit : PageHits(*run.catalog, run.searcher->output()))
-            PrintHitJson(*run.catalog, hit);
+        for (const SearchHit& hit : run.searcher->hits())
+            PrintHitJson(*run.catalog, hit.document, static_cast<long long>(hit.offset),
+                         static_cast<long long>(hit.length));
         PrintStatusJson(*run.searcher, page);
     } else {
         std::printf("%s\n%s\n", page.c_str(), ToUtf8(run.searcher->statusLine()).c_str());
         if (o.list)
-            PrintHitsTabbed(*run.catalog, PageHits(*run.catalog, run.searcher->output()));
+            PrintHitsTabbed(*run.catalog, run.searcher->hits());
     }
     return run.searcher->resultCount() > 0 ? kFound : kNotFound;
 }
@@ -507,7 +500,7 @@ int Show(const CommandSpec& command, Options& o) {
     if (!textPage)
         Fail("can't write the text page into " + ContentsPath(run.programDir));
     if (o.json) {
-        PrintHitJson(*run.catalog, *parsed);
+        PrintHitJson(*run.catalog, parsed->index, parsed->start, parsed->length);
         PrintStatusJson(*run.searcher, *textPage);
     } else {
         std::printf("%s\n", textPage->c_str());

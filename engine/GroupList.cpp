@@ -38,7 +38,7 @@ bool CGroupList::add(std::u16string block, std::int32_t key, std::u16string_view
     return true;
 }
 
-void CGroupList::finish(FixedText& output) {
+std::vector<int> CGroupList::finish(FixedText& output) {
     constexpr int kDate = 1;
     constexpr int kAlphabetical = 2;
     if (mode == kAlphabetical) {
@@ -51,13 +51,16 @@ void CGroupList::finish(FixedText& output) {
         outputOrder = SortingRuleOrder(sortedKeys, [](std::int32_t a, std::int32_t b) { return a >= b; });
     }
     const int n = count();
+    std::vector<int> shown;
     for (int k = 0; k < n; ++k) {
         // Dates sort oldest first; the newest document is shown first.
         const int at = mode == kDate ? outputOrder[static_cast<std::size_t>(n - 1 - k)]
                                      : outputOrder[static_cast<std::size_t>(k)];
-        output.append(blocks[static_cast<std::size_t>(at)]);
+        if (output.append(blocks[static_cast<std::size_t>(at)]))
+            shown.push_back(at);
         output.append(u"<br>");
     }
+    return shown;
 }
 
 } // namespace tessarel

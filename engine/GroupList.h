@@ -20,7 +20,8 @@ public:
     bool full() const { return count() >= kMaxBlocks; }
     int count() const { return static_cast<int>(blocks.size()); }
     // Sorts and writes the blocks, each followed by "<br>" (newest first for "Date").
-    void finish(FixedText& output);
+    // Returns the blocks that went into the output, in output order.
+    std::vector<int> finish(FixedText& output);
 
     int mode = 0;
     std::vector<int> outputOrder;

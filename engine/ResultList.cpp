@@ -20,11 +20,14 @@ bool CResultList::add(std::u16string block, std::int32_t score) {
     return true;
 }
 
-void CResultList::finish(FixedText& output) {
+std::vector<int> CResultList::finish(FixedText& output) {
     std::vector<std::int32_t> sortedKeys = keys;
     outputOrder = SortingRuleOrder(sortedKeys, [](std::int32_t a, std::int32_t b) { return a >= b; });
+    std::vector<int> shown;
     for (int at : outputOrder)
-        output.append(blocks[static_cast<std::size_t>(at)]);
+        if (output.append(blocks[static_cast<std::size_t>(at)]))
+            shown.push_back(at);
+    return shown;
 }
 
 } // namespace tessarel

@@ -21,7 +21,8 @@ public:
     bool full() const { return count() >= kMaxBlocks; }
     int count() const { return static_cast<int>(blocks.size()); }
     // Sorts by score and writes the blocks with nothing between them.
-    void finish(FixedText& output);
+    // Returns the blocks that went into the output, in output order.
+    std::vector<int> finish(FixedText& output);
 
     int currentFile = -1;
     FixedText header;

@@ -6,8 +6,14 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
 
 namespace tessarel {
 namespace {
@@ -45,11 +51,75 @@ long long Gap(std::u16string_view fragment, long long p, std::u16string_view wor
     return f > 2 * g ? 2 * g : f;
 }
 
+// Runs compute(i) for the documents 0..n-1 on `threads` threads and hands each result to
+// consume(i, result) on the calling thread, in catalogue order, until consume says the result is
+// full: the threads then take no further documents. The output is the one a single thread makes.
+template <typename Result, typename Compute, typename Consume>
+void ScanInOrder(int n, int threads, const std::atomic<bool>& stop, Compute compute, Consume consume) {
+    if (threads <= 1) {
+        for (int i = 0; i < n && !stop.load(std::memory_order_relaxed); ++i) {
+            Result result = compute(i);
+            if (!consume(i, result))
+                return;
+        }
+        return;
+    }
+    std::vector<std::optional<Result>> slots(static_cast<std::size_t>(n));
+    std::atomic<int> next{0};
+    std::atomic<int> limit{n};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int running = threads;
+    bool failed = false;
+    auto scan = [&] {
+        try {
+            for (int i = next.fetch_add(1); i < limit.load() && !stop.load(std::memory_order_relaxed);
+                 i = next.fetch_add(1)) {
+                Result result = compute(i);
+                std::lock_guard lock(mutex);
+                slots[static_cast<std::size_t>(i)] = std::move(result);
+                changed.notify_one();
+            }
+        } catch (...) {
+            // Out of memory, say: the search thread ends the search as it would on its own.
+            std::lock_guard lock(mutex);
+            failed = true;
+            limit.store(0);
+        }
+        std::lock_guard lock(mutex);
+        --running;
+        changed.notify_one();
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(threads));
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back(scan);
+    for (int i = 0; i < n; ++i) {
+        std::unique_lock lock(mutex);
+        std::optional<Result>& slot = slots[static_cast<std::size_t>(i)];
+        changed.wait(lock, [&] { return slot.has_value() || running == 0; });
+        if (!slot)
+            break;
+        Result result = std::move(*slot);
+        slot.reset();
+        lock.unlock();
+        if (!consume(i, result))
+            break;
+    }
+    limit.store(0);
+    for (std::thread& t : pool)
+        t.join();
+    if (failed)
+        throw std::runtime_error("a search thread failed");
+}
+
 } // namespace
 
 CSearcher::CSearcher(EngineSink& sink) : sink_(sink), outputBuffer_(kOutputCapacity) {}
 
-CSearcher::~CSearcher() { worker_.waitForEnd(); }
+CSearcher::~CSearcher() {
+    worker_.waitForEnd();
+}
 
 bool CSearcher::start() {
     if (!catalog || isRunning())
@@ -93,8 +163,7 @@ std::int32_t CSearcher::Score(std::u16string_view fragment) const {
     return static_cast<std::int32_t>((best * 1000 + L) / (occ + 10));
 }
 
-template <typename KeepHit>
-void CSearcher::collectHits(int index, KeepHit keep) {
+template <typename KeepHit> void CSearcher::collectHits(int index, KeepHit keep) const {
     const FileRecord& record = catalog->record(index);
     const std::u16string_view text = query.caseSensitive ? record.text : record.foldedText;
     const std::u16string_view shown = record.text;
@@ -117,62 +186,105 @@ void CSearcher::collectHits(int index, KeepHit keep) {
     }
 }
 
+int CSearcher::threadCount(int documents) const {
+    int n = searchThreads > 0 ? searchThreads : static_cast<int>(std::thread::hardware_concurrency());
+    // A thread costs more than scanning a few small documents.
+    return std::clamp(std::min(n, documents / 8), 1, 64);
+}
+
+CSearcher::DocumentResult CSearcher::groupedDocument(int index, CFileResults& fileResults) const {
+    DocumentResult result;
+    fileResults.clear();
+    fileResults.limit = resultsPerFile;
+    collectHits(index,
+                [&](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
+                    return fileResults.add(score, offset, length, shown);
+                });
+    if (fileResults.count() == 0)
+        return result;
+    const FileRecord& record = catalog->record(index);
+    MakeDocumentHeader(fileResults.header, record);
+    fileResults.sort();
+    const int shownHits = std::min(fileResults.count(), std::max(fileResults.limit, 0));
+    std::u16string lines;
+    for (int k = 0; k < shownHits; ++k) {
+        const auto at = static_cast<std::size_t>(fileResults.outputOrder[static_cast<std::size_t>(k)]);
+        lines.append(
+            ResultLine(index, fileResults.offsets[at], fileResults.lengths[at], fileResults.fragments[at]));
+        result.hits.push_back(
+            {index, fileResults.offsets[at], fileResults.lengths[at], fileResults.scores[at]});
+    }
+    // Escaping can make the block outgrow its fixed capacity: it is sized from its content,
+    // so every hit the limit shows is shown; the output buffer still caps the whole page.
+    fileResults.buffer.ensureCapacity(fileResults.header.size() + lines.size() + 1);
+    fileResults.buffer.append(fileResults.header.view());
+    fileResults.buffer.append(lines);
+    result.blocks.push_back(fileResults.buffer.str());
+    if (order == Relevance)
+        result.key = fileResults.bestScore;
+    else if (order == Date)
+        result.key = static_cast<std::int32_t>(record.modified);
+    return result;
+}
+
 void CSearcher::groupedSearch() {
     groups_.clear(order);
-    fileResults_.limit = resultsPerFile;
+    groupHits_.clear();
     const int n = catalog->count();
-    for (int i = 0; i < n && !groups_.full() && !stopped(); ++i) {
-        fileResults_.clear();
-        collectHits(i, [this](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
-            return fileResults_.add(score, offset, length, shown);
+    ScanInOrder<DocumentResult>(
+        n, threadCount(n), stopRequested_,
+        [this](int i) {
+            // Each scanning thread keeps one set of containers for all its documents.
+            thread_local CFileResults fileResults;
+            return groupedDocument(i, fileResults);
+        },
+        [this](int i, DocumentResult& result) {
+            if (!result.blocks.empty()) {
+                groups_.add(std::move(result.blocks.front()), result.key,
+                            FileNameOf(catalog->record(i).path));
+                groupHits_.push_back(std::move(result.hits));
+            }
+            return !groups_.full();
         });
-        if (fileResults_.count() == 0)
-            continue;
-        const FileRecord& record = catalog->record(i);
-        MakeDocumentHeader(fileResults_.header, record);
-        fileResults_.sort();
-        const int shownHits = std::min(fileResults_.count(), std::max(fileResults_.limit, 0));
-        std::u16string lines;
-        for (int k = 0; k < shownHits; ++k) {
-            const auto at = static_cast<std::size_t>(fileResults_.outputOrder[static_cast<std::size_t>(k)]);
-            lines.append(ResultLine(i, fileResults_.offsets[at], fileResults_.lengths[at],
-                                    fileResults_.fragments[at]));
-        }
-        // Escaping can make the block outgrow its fixed capacity: it is sized from its content,
-        // so every hit the limit shows is shown; the output buffer still caps the whole page.
-        fileResults_.buffer.ensureCapacity(fileResults_.header.size() + lines.size() + 1);
-        fileResults_.buffer.append(fileResults_.header.view());
-        fileResults_.buffer.append(lines);
-        std::int32_t key = 0;
-        if (order == Relevance)
-            key = fileResults_.bestScore;
-        else if (order == Date)
-            key = static_cast<std::int32_t>(record.modified);
-        groups_.add(fileResults_.buffer.str(), key, FileNameOf(record.path));
-    }
-    groups_.finish(outputBuffer_);
+    const std::vector<int> shown = groups_.finish(outputBuffer_);
+    for (int block : shown)
+        for (const SearchHit& hit : groupHits_[static_cast<std::size_t>(block)])
+            hits_.push_back(hit);
     resultCount_ = groups_.count();
+}
+
+CSearcher::DocumentResult CSearcher::flatDocument(int index) const {
+    DocumentResult result;
+    FixedText header(CFileResults::kHeaderCapacity);
+    collectHits(index,
+                [&](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
+                    if (result.blocks.empty())
+                        MakeDocumentHeader(header, catalog->record(index));
+                    std::u16string block(header.view());
+                    block.append(ResultLine(index, offset, length, shown));
+                    result.blocks.push_back(std::move(block));
+                    result.hits.push_back({index, offset, length, score});
+                    // No document can give the list more hits than it holds.
+                    return result.blocks.size() < static_cast<std::size_t>(CResultList::kMaxBlocks);
+                });
+    return result;
 }
 
 void CSearcher::flatSearch() {
     flat_.clear();
+    std::vector<SearchHit> listed;
     const int n = catalog->count();
-    for (int i = 0; i < n && !flat_.full() && !stopped(); ++i) {
-        bool headerWritten = false;
-        collectHits(i, [&](std::int32_t score, std::size_t offset, std::size_t length, std::u16string_view shown) {
-            if (flat_.full())
-                return false;
-            if (!headerWritten) {
-                MakeDocumentHeader(flat_.header, catalog->record(i));
-                flat_.currentFile = i;
-                headerWritten = true;
+    ScanInOrder<DocumentResult>(
+        n, threadCount(n), stopRequested_, [this](int i) { return flatDocument(i); },
+        [&](int, DocumentResult& result) {
+            for (std::size_t k = 0; k < result.blocks.size() && !flat_.full(); ++k) {
+                flat_.add(std::move(result.blocks[k]), result.hits[k].score);
+                listed.push_back(result.hits[k]);
             }
-            std::u16string block(flat_.header.view());
-            block.append(ResultLine(flat_.currentFile, offset, length, shown));
-            return flat_.add(std::move(block), score);
+            return !flat_.full();
         });
-    }
-    flat_.finish(outputBuffer_);
+    for (int block : flat_.finish(outputBuffer_))
+        hits_.push_back(listed[static_cast<std::size_t>(block)]);
     resultCount_ = flat_.count();
 }
 
@@ -180,6 +292,7 @@ int CSearcher::run() {
     std::int64_t started = ElapsedMilliseconds();
     outputBuffer_.clear();
     resultCount_ = 0;
+    hits_.clear();
     try {
         if (catalog->isRunning()) {
             sink_.post(WM_SEARCH_WAITING, {});
@@ -198,6 +311,7 @@ int CSearcher::run() {
         // program, and the window hears of its end as always.
         outputBuffer_.clear();
         resultCount_ = 0;
+        hits_.clear();
     }
     if (resultCount_ == 0)
         outputBuffer_.append(kNoResults);

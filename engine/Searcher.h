@@ -14,8 +14,19 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessarel {
+
+// One hit as the page shows it: the document's index, its fragment (offset and length in UTF-16
+// units of the document's text) and the fragment's score (0 unless ordered by relevance).
+struct SearchHit {
+    int document = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    std::int32_t score = 0;
+    bool operator==(const SearchHit&) const = default;
+};
 
 class CSearcher {
 public:
@@ -34,6 +45,8 @@ public:
     std::int32_t order = Relevance;
     std::int32_t resultsPerFile = 4;
     std::int32_t groupByFiles = 1;
+    // Threads that scan documents; 0: every hardware thread.
+    int searchThreads = 0;
 
     // Starts the search thread; false while a search runs or without a catalogue.
     bool start();
@@ -49,22 +62,34 @@ public:
     const std::u16string& statusLine() const { return statusLine_; }
     // Documents with hits (grouped) or hits (flat) of the last search.
     int resultCount() const { return resultCount_; }
+    // The hits the page shows, in page order.
+    const std::vector<SearchHit>& hits() const { return hits_; }
 
     // A fragment's score (lower is better).
     std::int32_t Score(std::u16string_view fragment) const;
 
 private:
-    template <typename KeepHit>
-    void collectHits(int index, KeepHit keep);
+    // What a scanning thread finds in one document, ready for the search thread to take in
+    // catalogue order: grouped, one block and its key; flat, one block per hit.
+    struct DocumentResult {
+        std::vector<std::u16string> blocks;
+        std::vector<SearchHit> hits;
+        std::int32_t key = 0;
+    };
+    template <typename KeepHit> void collectHits(int index, KeepHit keep) const;
+    DocumentResult groupedDocument(int index, CFileResults& fileResults) const;
+    DocumentResult flatDocument(int index) const;
     void groupedSearch();
-    bool stopped() const { return stopRequested_.load(std::memory_order_relaxed); }
     void flatSearch();
+    bool stopped() const { return stopRequested_.load(std::memory_order_relaxed); }
+    int threadCount(int documents) const;
 
     EngineSink& sink_;
     CGroupList groups_;
     CResultList flat_;
     FixedText outputBuffer_;
-    CFileResults fileResults_;
+    std::vector<std::vector<SearchHit>> groupHits_;
+    std::vector<SearchHit> hits_;
     std::u16string statusLine_;
     int resultCount_ = 0;
     std::atomic<bool> stopRequested_{false};

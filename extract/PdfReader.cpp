@@ -9,13 +9,9 @@
 #include <goo/GooString.h>
 
 #include <memory>
-#include <mutex>
 
 namespace tessarel {
 namespace {
-
-// The library's global parameters are one process-wide object: one document at a time.
-std::mutex pdfLibrary;
 
 struct OutputBuffer {
     std::string& text;
@@ -52,11 +48,12 @@ struct ScopedGlobalParams {
 
 } // namespace
 
+// The library's global parameters are one process-wide object: a process reads one PDF document
+// at a time (the reading run reads them in helper processes, or takes turns without them).
 std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
     std::string text;
     if (capacity == 0)
         return text;
-    std::lock_guard<std::mutex> lock(pdfLibrary);
     ScopedGlobalParams params;
     // No passwords: a document that needs a user password doesn't open, and that is its answer.
     PDFDoc doc(std::make_unique<GooString>(path));

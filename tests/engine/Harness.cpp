@@ -73,17 +73,10 @@ const std::u16string& Engine::search(const std::string& query, const SearchOptio
 
 std::vector<Hit> Engine::hits() const {
     std::vector<Hit> found;
-    const std::u16string_view page = searcher->output();
-    constexpr std::u16string_view kLink = u"<a href=\"show#";
-    for (std::size_t at = page.find(kLink); at != std::u16string_view::npos; at = page.find(kLink, at + 1)) {
-        const auto link = ParseShowLink(page, at + 9);
-        if (!link)
-            throw std::runtime_error("unparsable show link");
-        const FileRecord& record = catalog->record(link->index);
-        const auto offset = static_cast<std::size_t>(link->start);
-        const auto length = static_cast<std::size_t>(link->length);
-        found.push_back({Utf8(record.path.substr(record.path.rfind(u'/') + 1)), offset, length,
-                         Utf8(record.text.substr(offset, length))});
+    for (const SearchHit& hit : searcher->hits()) {
+        const FileRecord& record = catalog->record(hit.document);
+        found.push_back({Utf8(record.path.substr(record.path.rfind(u'/') + 1)), hit.offset, hit.length,
+                         Utf8(record.text.substr(hit.offset, hit.length))});
     }
     return found;
 }

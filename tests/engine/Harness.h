@@ -56,7 +56,7 @@ public:
     CCatalog& read(const fs::path& folder, const std::function<void(CCatalog&)>& configure);
     // Runs one search on the last catalogue; returns the page text.
     const std::u16string& search(const std::string& query, const SearchOptions& options = {});
-    // The hits of the last page, in output order, from its "show#" links.
+    // The hits of the last page, in output order.
     std::vector<Hit> hits() const;
     std::vector<std::string> filesInOrder() const;
 
