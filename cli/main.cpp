@@ -469,6 +469,18 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     return *page;
 }
 
+// Ends the process with the catalogue still in place: handing gigabytes of texts back to the
+// system piece by piece takes longer than the search did, and the process's end returns them
+// whole. The sanitizer build goes the long way, so that its leak check still sees everything.
+int EndWith(int status) {
+#if !defined(__SANITIZE_ADDRESS__)
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+#endif
+    return status;
+}
+
 int Search(const CommandSpec& command, Options& o) {
     SearchRun run;
     const std::string page = RunSearch(run, o, command, 2);
@@ -482,7 +494,7 @@ int Search(const CommandSpec& command, Options& o) {
         if (o.list)
             PrintHitsTabbed(*run.catalog, run.searcher->hits());
     }
-    return run.searcher->resultCount() > 0 ? kFound : kNotFound;
+    return EndWith(run.searcher->resultCount() > 0 ? kFound : kNotFound);
 }
 
 int Show(const CommandSpec& command, Options& o) {

@@ -35,18 +35,26 @@ CLogFile::CLogFile(const std::string& programDirectory, Notifier& notifier)
     std::fclose(f);
 }
 
+CLogFile::~CLogFile() {
+    if (file_)
+        std::fclose(file_);
+}
+
 void CLogFile::append(std::u16string_view text) {
-    std::FILE* f = std::fopen(path_.c_str(), "ab");
-    if (!f) {
+    if (!file_)
+        file_ = std::fopen(path_.c_str(), "ab");
+    if (!file_) {
         report(errno);
         return;
     }
-    WriteUtf16le(f, text);
-    WriteUtf16le(f, u"\n");
-    std::fclose(f);
+    WriteUtf16le(file_, text);
+    WriteUtf16le(file_, u"\n");
+    std::fflush(file_);
 }
 
-void CLogFile::appendNumber(std::int32_t number) { append(NumberText(number)); }
+void CLogFile::appendNumber(std::int32_t number) {
+    append(NumberText(number));
+}
 
 void CLogFile::report(int error) {
     // One box per log object: a reading run over thousands of files must not raise thousands.

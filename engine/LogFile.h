@@ -5,6 +5,7 @@
 #include "platform/Notifier.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ public:
     // Empties the log (creating it when missing). A log that can't be written is reported once
     // through the notifier; work goes on without it.
     CLogFile(const std::string& programDirectory, Notifier& notifier);
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
+    ~CLogFile();
 
     void append(std::u16string_view text);
     void appendNumber(std::int32_t number);
@@ -25,6 +29,9 @@ private:
 
     std::string path_;
     Notifier& notifier_;
+    // Opened at the first entry and kept: a reading run writes thousands of entries. Every entry
+    // is flushed at once, so the log is whole whenever the program stops.
+    std::FILE* file_ = nullptr;
     bool reported_ = false;
 };
 
