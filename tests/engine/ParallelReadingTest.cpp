@@ -231,6 +231,34 @@ TEST(ParallelReading, AHelperKilledMidDocumentIsReplaced) {
     EXPECT_TRUE(TemporaryFiles(e).empty());
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(ParallelReading, AHelperPastItsMemoryLimitCostsOnlyItsDocument) {
+    const Snapshot whole = ReadCorpus(2);
+    Engine e;
+    // Far too little for any parser: every helper document fails, each in a helper of its own.
+    CCatalog& c = e.read(kCorpus, [](CCatalog& cat) {
+        cat.readingThreads = 2;
+        cat.readerLimits.memoryBytes = 8u << 20;
+    });
+    const Snapshot starved = Take(e, c);
+    ASSERT_EQ(starved.paths, whole.paths);
+    // Plain texts are read in this process and keep their texts; a parser that handles its own
+    // allocation failure yields less text, any other ends its helper.
+    for (std::size_t i = 0; i < whole.paths.size(); ++i) {
+        if (!CCatalog::readInHelper(c.record(static_cast<int>(i)).extension)) {
+            EXPECT_TRUE(starved.texts[i] == whole.texts[i]) << whole.paths[i];
+        }
+    }
+    EXPECT_GT(
+        std::count(starved.log.begin(), starved.log.end(), "The document could not be read: memory limit") +
+            std::count(starved.log.begin(), starved.log.end(),
+                       "The document could not be read: the reader crashed"),
+        10);
+    EXPECT_TRUE(Children().empty());
+    EXPECT_TRUE(TemporaryFiles(e).empty());
+}
+#endif
+
 TEST(ParallelReading, StopEndsAHelperAtOnce) {
     TempDir docs;
     fs::copy_file(kCorpus / "pdf" / fs::directory_iterator(kCorpus / "pdf")->path().filename(),
