@@ -147,14 +147,15 @@ int main(int argc, char** argv) {
     cache->flush();
     const double touchFlush = Seconds(start);
 
-    start = std::chrono::steady_clock::now();
     std::size_t largeBytes = 0;
+    double largeLookups = 0;
     for (std::size_t i = 0; i < large; ++i) {
+        start = std::chrono::steady_clock::now();
         const auto entry = cache->lookup(KeyOf("/docs/large" + std::to_string(i) + ".txt", largeUnits));
+        largeLookups += Seconds(start);
         if (entry && entry->text == largeTexts[i])
             largeBytes += entry->text.size() * 2;
     }
-    const double largeLookups = Seconds(start);
 
     // zstd alone on the same large texts, without SQLite around it.
     std::vector<std::string> frames;
