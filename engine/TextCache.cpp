@@ -221,7 +221,7 @@ TextCacheKey TextCacheKeyOf(const struct stat& st, std::string path) {
 }
 
 std::string TextCache::DefaultFolder() {
-    // The base directory specification ignores relative paths in these variables.
+    // As the XDG base directories have it: a relative path in these variables is ignored.
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && cache[0] == '/')
         return std::string(cache) + "/Tessarel";
