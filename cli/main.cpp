@@ -6,6 +6,7 @@
 #include "engine/Pages.h"
 #include "engine/Paths.h"
 #include "engine/Searcher.h"
+#include "engine/TextCache.h"
 #include "engine/TextPage.h"
 #include "extract/ReadDocument.h"
 #include "extract/RtfConverter.h"
@@ -52,6 +53,8 @@ struct Options {
     bool json = false;
     bool help = false;
     int jobs = 0; // reading workers; 0: every hardware thread
+    // Read every document afresh: no text is looked up in the text cache or stored there.
+    bool noCache = false;
     std::vector<std::string> types{"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
     std::vector<std::string> positional;
 };
@@ -148,35 +151,44 @@ const OptionSpec kJobs{"--jobs", "N", "documents read at once (default: one per 
                            if (!ParseInt(v, o.jobs) || o.jobs < 1 || o.jobs > 64)
                                Fail("--jobs takes a number from 1 to 64: " + v);
                        }};
+const OptionSpec kNoCache{"--no-cache", nullptr, "read every document afresh, without the text cache",
+                          [](Options& o, const std::string&) { o.noCache = true; }};
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
                        [](Options& o, const std::string&) { o.help = true; }};
 
 int Extract(const CommandSpec& command, Options& o);
 int Search(const CommandSpec& command, Options& o);
 int Show(const CommandSpec& command, Options& o);
+int Cache(const CommandSpec& command, Options& o);
 
 const std::vector<CommandSpec>& Commands() {
     static const std::vector<CommandSpec> commands = {
         {"extract",
          "FILE...",
          "print each file's text as a reading run stores it",
-         {&kHelp},
+         {&kNoCache, &kHelp},
          "0 when every file was read, 2 when one could not be",
          Extract},
         {"search",
          "[options] FOLDER QUERY",
          "read the documents under FOLDER and search them; print the result page's path and the status line",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kList, &kJson, &kHelp},
+          &kTypes, &kJobs, &kList, &kJson, &kNoCache, &kHelp},
          "0 when a result was found, 1 when none was, 2 on an error",
          Search},
         {"show",
          "[options] FOLDER QUERY INDEX START LENGTH",
          "search as above, then write the text page of document INDEX around the hit at START, LENGTH",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kJson, &kHelp},
+          &kTypes, &kJobs, &kJson, &kNoCache, &kHelp},
          "0 when the page was written, 2 on an error",
          Show},
+        {"cache",
+         "stats|clear",
+         "print the rows, size and location of the cache of extracted texts, or empty it",
+         {&kHelp},
+         "0 when done, 2 when the cache can't be used",
+         Cache},
     };
     return commands;
 }
@@ -212,7 +224,8 @@ std::string GeneralUsage() {
     return usage +
            "  help [COMMAND]\n      print the usage of COMMAND, one line per option\n"
            "tessarel-cli --version prints the version.\n"
-           "exit status: search 0 found, 1 nothing found, 2 error; extract 0 all read, 2 one unreadable\n";
+           "exit status: search 0 found, 1 nothing found, 2 error; extract 0 all read, 2 one unreadable;\n"
+           "cache 0 done, 2 when the cache can't be used\n";
 }
 
 [[noreturn]] void FailWithUsage(const std::string& message, const CommandSpec& command) {
@@ -397,6 +410,7 @@ struct SearchRun {
     QueuedEngineSink sink;
     StderrNotifier notifier;
     RtfConverterControl rtf;
+    std::unique_ptr<TextCache> cache; // outlives the catalogue that uses it
     std::unique_ptr<CCatalog> catalog;
     std::unique_ptr<CSearcher> searcher;
     std::unique_ptr<PageWriter> pages; // one numbering for the result page and the text page
@@ -430,6 +444,11 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
         catalog.folder.pop_back();
     catalog.rtf = &run.rtf;
     catalog.readingThreads = o.jobs;
+    // Without a usable cache the run simply reads every document.
+    if (!o.noCache && TextCacheEnabled(run.settings)) {
+        run.cache = TextCache::Open(TextCache::DefaultFolder(), TextCacheLimitBytes(run.settings));
+        catalog.textCache = run.cache.get();
+    }
     catalog.FilesText = Has(o.types, "text");
     catalog.FilesRtf = Has(o.types, "rtf");
     catalog.FilesDoc = Has(o.types, "doc");
@@ -462,6 +481,9 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     PumpUntil(run.sink, WM_ENGINE_STATUS, none);
     searcher.waitForEnd();
 
+    // The texts stored during the run are written while the search runs; the rest before the end.
+    if (run.cache)
+        run.cache->flush();
     const std::optional<std::string> page =
         run.pages->write(searcher.output(), std::u16string(kFontFace), kFontSize);
     if (!page)
@@ -518,6 +540,45 @@ int Show(const CommandSpec& command, Options& o) {
         std::printf("%s\n", textPage->c_str());
     }
     return kFound;
+}
+
+std::string Megabytes(std::int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+int Cache(const CommandSpec& command, Options& o) {
+    if (o.positional.size() != 1 || (o.positional[0] != "stats" && o.positional[0] != "clear"))
+        FailWithUsage("cache needs stats or clear", command);
+    const std::string folder = TextCache::DefaultFolder();
+    if (folder.empty())
+        Fail("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
+    const std::string file = folder + "/" + TextCache::kFileName;
+    // Looking is not a reason to make the cache.
+    struct stat st;
+    if (o.positional[0] == "stats" && stat(file.c_str(), &st) != 0) {
+        std::printf("rows: 0\nsize: 0.0 MB on disk, 0.0 MB of compressed texts\nlocation: %s\n",
+                    file.c_str());
+        return 0;
+    }
+    std::string why;
+    const std::unique_ptr<TextCache> cache = TextCache::Open(folder, TextCache::kDefaultLimitMB << 20, &why);
+    if (!cache)
+        Fail("can't use the text cache: " + why);
+    if (o.positional[0] == "clear") {
+        if (!cache->clear())
+            Fail("can't clear " + file);
+        std::printf("cleared %s\n", file.c_str());
+        return 0;
+    }
+    const std::optional<TextCache::Stats> stats = cache->stats();
+    if (!stats)
+        Fail("can't read " + file);
+    std::printf("rows: %lld\nsize: %s on disk, %s of compressed texts\nlocation: %s\n",
+                static_cast<long long>(stats->rows), Megabytes(stats->fileBytes).c_str(),
+                Megabytes(stats->bytes).c_str(), stats->location.c_str());
+    return 0;
 }
 
 } // namespace

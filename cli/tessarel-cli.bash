@@ -5,11 +5,11 @@ _tessarel_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=""
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="extract search show help"
+    local commands="extract search show cache help"
     local search_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --list --json --help"
+        --unlimited --types --jobs --list --json --no-cache --help"
     local show_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --json --help"
+        --unlimited --types --jobs --json --no-cache --help"
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
@@ -19,12 +19,20 @@ _tessarel_cli() {
     local command=${COMP_WORDS[1]}
     case $command in
     help)
-        ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W "extract search show" -- "$cur"))
+        ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W "extract search show cache" -- "$cur"))
+        return
+        ;;
+    cache)
+        if [[ $cur == --* ]]; then
+            COMPREPLY=($(compgen -W "--help" -- "$cur"))
+        elif ((COMP_CWORD == 2)); then
+            COMPREPLY=($(compgen -W "stats clear" -- "$cur"))
+        fi
         return
         ;;
     extract)
         if [[ $cur == --* ]]; then
-            COMPREPLY=($(compgen -W "--help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--no-cache --help" -- "$cur"))
         else
             COMPREPLY=($(compgen -f -- "$cur"))
         fi

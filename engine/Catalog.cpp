@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace tessarel {
 namespace {
@@ -114,6 +115,7 @@ int CCatalog::run() {
     postStatus(std::u16string(kReadingFiles));
 
     records_.clear();
+    cacheKeys_.clear();
     walkStopped_ = false;
     try {
         if (folder.size() <= 4)
@@ -121,6 +123,7 @@ int CCatalog::run() {
         else
             walk(ToUtf8(folder));
         readAll();
+        forgetVanishedFiles();
     } catch (const std::exception& e) {
         // Out of memory in the walk, say: the run ends with what it has, and still says so.
         log_.append(u"Reading run ended early: " + FromUtf8(e.what()));
@@ -172,11 +175,12 @@ void CCatalog::walk(const std::string& nativeFolder) {
         }
         if (!S_ISREG(st.st_mode))
             continue;
-        addFile(path, static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec));
+        addFile(path, st);
     }
 }
 
-void CCatalog::addFile(const std::string& nativePath, std::int64_t size, std::int64_t modified) {
+void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
+    const auto size = static_cast<std::int64_t>(st.st_size);
     std::u16string path = FromUtf8(nativePath);
     std::u16string extension = LowerExtension(path);
     if (!typeEnabled(extension))
@@ -192,34 +196,34 @@ void CCatalog::addFile(const std::string& nativePath, std::int64_t size, std::in
     record.nativePath = nativePath;
     record.extension = std::move(extension);
     record.size = size;
-    record.modified = modified;
+    record.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    if (textCache)
+        cacheKeys_.push_back(TextCacheKeyOf(st, nativePath));
 }
 
-void CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
+bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
                            std::vector<std::u16string>& logLines) {
     // A reader that throws (out of memory on a huge document, a library's own error) costs only
     // its document: it gets the empty text and a log line, and the run goes on.
     try {
         readDocument(record, context);
-        return;
+        return true;
     } catch (const std::exception& e) {
         logLines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
     } catch (...) {
         logLines.push_back(u"Can't read the document.");
     }
     std::u16string().swap(record.text);
+    return false;
 }
 
-void CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
+bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
                        std::vector<std::u16string>& logLines) {
-    if (!readInHelper(record.extension)) {
-        readGuarded(record, context, logLines);
-        return;
-    }
+    if (!readInHelper(record.extension))
+        return readGuarded(record, context, logLines);
     if (!helper) {
         std::lock_guard lock(inProcessReaders_);
-        readGuarded(record, context, logLines);
-        return;
+        return readGuarded(record, context, logLines);
     }
     ReadReply reply;
     std::string why;
@@ -227,15 +231,52 @@ void CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
     case ReaderHelper::Outcome::Read:
         record.text = std::move(reply.text);
         logLines = std::move(reply.logLines);
-        return;
+        return true;
     case ReaderHelper::Outcome::Failed:
         std::u16string().swap(record.text);
         logLines.push_back(u"The document could not be read: " + FromUtf8(why));
-        return;
+        return false;
     case ReaderHelper::Outcome::Stopped:
         std::u16string().swap(record.text);
+        return false;
+    }
+    return false;
+}
+
+void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* helper,
+                          std::vector<std::u16string>& logLines) {
+    FileRecord& record = records_[static_cast<std::size_t>(index)];
+    if (!textCache) {
+        readOne(record, context, helper, logLines);
         return;
     }
+    const TextCacheKey& key = cacheKeys_[static_cast<std::size_t>(index)];
+    if (std::optional<TextCache::Entry> cached = textCache->lookup(key)) {
+        record.text = std::move(cached->text);
+        logLines = std::move(cached->logLines);
+        return;
+    }
+    if (!readOne(record, context, helper, logLines))
+        return;
+    // A file that changed while it was read may have given half old, half new text.
+    struct stat after;
+    if (::stat(record.nativePath.c_str(), &after) == 0) {
+        const TextCacheKey now = TextCacheKeyOf(after, record.nativePath);
+        if (now.size == key.size && now.modifiedNs == key.modifiedNs && now.changedNs == key.changedNs &&
+            now.inode == key.inode && now.device == key.device)
+            textCache->store(key, record.text, logLines);
+    }
+}
+
+void CCatalog::forgetVanishedFiles() {
+    // Only a walk that saw the whole folder knows which files are gone.
+    if (!textCache || walkStopped_ || stopRequested_.load() || folder.size() <= 4)
+        return;
+    std::unordered_set<std::string> seen;
+    seen.reserve(records_.size());
+    for (const FileRecord& record : records_)
+        seen.insert(record.nativePath);
+    textCache->forgetMissing(ToUtf8(folder), std::move(seen));
 }
 
 // What the workers of one reading run share. Workers take documents in catalogue order; the
@@ -267,7 +308,7 @@ void CCatalog::readWorker(ReadingState& state, int worker) {
         FileRecord& record = records_[static_cast<std::size_t>(i)];
         std::vector<std::u16string> lines;
         try {
-            readOne(record, context, helper.get(), lines);
+            readCached(i, context, helper.get(), lines);
             FoldInto(record.foldedText, record.text);
         } catch (const std::exception& e) {
             std::u16string().swap(record.text);

@@ -4,6 +4,7 @@
 #include "engine/FileRecord.h"
 #include "engine/LogFile.h"
 #include "engine/ReaderHelper.h"
+#include "engine/TextCache.h"
 #include "extract/ReadDocument.h"
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"
@@ -59,6 +60,9 @@ public:
     ReaderLimits readerLimits;
     // Workers of the reading run; 0 takes the setting ReadingThreads (0 there: every hardware thread).
     int readingThreads = 0;
+    // Texts read before, looked up before a document is read and stored after; null: none. The
+    // catalogue and the log are the same with and without it. Owned by the program.
+    TextCache* textCache = nullptr;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -88,13 +92,18 @@ public:
 
 private:
     void walk(const std::string& nativeFolder);
-    void addFile(const std::string& nativePath, std::int64_t size, std::int64_t modified);
+    void addFile(const std::string& nativePath, const struct stat& st);
     struct ReadingState;
     void readAll();
     void readWorker(ReadingState& state, int worker);
-    void readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
+    // True when the text is the reader's answer for the file, and not the result of a passing
+    // failure (a limit, a crash, a stop) that must not be kept in the text cache.
+    bool readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
                  std::vector<std::u16string>& logLines);
-    void readGuarded(FileRecord& record, const ReadContext& context, std::vector<std::u16string>& logLines);
+    bool readGuarded(FileRecord& record, const ReadContext& context, std::vector<std::u16string>& logLines);
+    void readCached(int index, const ReadContext& context, ReaderHelper* helper,
+                    std::vector<std::u16string>& logLines);
+    void forgetVanishedFiles();
     void postStatus(const std::u16string& text);
 
     SettingsStore& settings_;
@@ -102,6 +111,8 @@ private:
     Notifier& notifier_;
     CLogFile log_;
     std::vector<FileRecord> records_;
+    // The text cache's key of each record, when there is a cache.
+    std::vector<TextCacheKey> cacheKeys_;
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;

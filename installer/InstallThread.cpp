@@ -205,6 +205,7 @@ void CInstallThread::writeDefaultSettings() {
     store.writeInt(kSettingsSection, "FilesXlsx", 1);
     store.writeInt(kSettingsSection, "FilesPptx", 1);
     store.writeInt(kSettingsSection, "FilesOdt", 1);
+    store.writeInt(kSettingsSection, "TextCache", 1);
 }
 
 void CInstallThread::writeFolderPickerSize() {

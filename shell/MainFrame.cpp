@@ -143,7 +143,7 @@ QAction* CMainFrame::addCommand(int command, const QString& label, const QString
     if (run)
         connect(action, &QAction::triggered, this, [run] { run(); });
     else
-        action->setEnabled(false);  // a command without a handler is offered disabled
+        action->setEnabled(false); // a command without a handler is offered disabled
     actions_[command] = action;
     return action;
 }
@@ -167,13 +167,13 @@ void CMainFrame::buildMenus() {
     shortcut(a, {"Ctrl+N"});
     file->addAction(a);
     file->addSeparator();
-    a = addCommand(ID_FILE_OPEN, QStringLiteral("Open...\tCtrl+O"), QStringLiteral("Open"), QStringLiteral("Open"),
-                   [this] { openPage(); });
+    a = addCommand(ID_FILE_OPEN, QStringLiteral("Open...\tCtrl+O"), QStringLiteral("Open"),
+                   QStringLiteral("Open"), [this] { openPage(); });
     a->setIcon(ToolIcon(ToolIconKind::Open));
     shortcut(a, {"Ctrl+O"});
     file->addAction(a);
-    a = addCommand(ID_FILE_SAVE, QStringLiteral("Save\tCtrl+S"), QStringLiteral("Save"), QStringLiteral("Save"),
-                   [this] { savePage(false); });
+    a = addCommand(ID_FILE_SAVE, QStringLiteral("Save\tCtrl+S"), QStringLiteral("Save"),
+                   QStringLiteral("Save"), [this] { savePage(false); });
     a->setIcon(ToolIcon(ToolIconKind::Save));
     shortcut(a, {"Ctrl+S"});
     file->addAction(a);
@@ -185,14 +185,16 @@ void CMainFrame::buildMenus() {
     a->setIcon(ToolIcon(ToolIconKind::Print));
     shortcut(a, {"Ctrl+P"});
     file->addAction(a);
-    file->addAction(addCommand(ID_FILE_PAGE_SETUP, QStringLiteral("Page Setup..."), QStringLiteral("Print Setup"),
-                               QStringLiteral("Print Setup"), [this] { pageSetup(); }));
+    file->addAction(addCommand(ID_FILE_PAGE_SETUP, QStringLiteral("Page Setup..."),
+                               QStringLiteral("Print Setup"), QStringLiteral("Print Setup"),
+                               [this] { pageSetup(); }));
     file->addSeparator();
-    file->addAction(addCommand(ID_APP_EXIT, QStringLiteral("Exit"), QStringLiteral("Exit"), QStringLiteral("Exit"),
-                               [this] { close(); }));
+    file->addAction(addCommand(ID_APP_EXIT, QStringLiteral("Exit"), QStringLiteral("Exit"),
+                               QStringLiteral("Exit"), [this] { close(); }));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    a = addCommand(ID_EDIT_UNDO, QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Undo"), QStringLiteral("Undo"), {});
+    a = addCommand(ID_EDIT_UNDO, QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Undo"),
+                   QStringLiteral("Undo"), {});
     shortcut(a, {"Ctrl+Z", "Alt+Backspace"});
     edit->addAction(a);
     edit->addSeparator();
@@ -206,8 +208,8 @@ void CMainFrame::buildMenus() {
     a->setIcon(ToolIcon(ToolIconKind::Copy));
     shortcut(a, {"Ctrl+C"});
     edit->addAction(a);
-    a = addCommand(ID_PASTE, QStringLiteral("Paste\tCtrl+V"), QStringLiteral("Paste"), QStringLiteral("Paste"),
-                   [this] { paste(); });
+    a = addCommand(ID_PASTE, QStringLiteral("Paste\tCtrl+V"), QStringLiteral("Paste"),
+                   QStringLiteral("Paste"), [this] { paste(); });
     a->setIcon(ToolIcon(ToolIconKind::Paste));
     shortcut(a, {"Ctrl+V"});
     edit->addAction(a);
@@ -226,7 +228,8 @@ void CMainFrame::buildMenus() {
     a->setChecked(true);
     viewMenu->addAction(a);
     a = addCommand(ID_VIEW_STATUS_BAR, QStringLiteral("Status Bar"), QStringLiteral("Show Status Bar"),
-                   QStringLiteral("Status Bar"), [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+                   QStringLiteral("Status Bar"),
+                   [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     a->setCheckable(true);
     a->setChecked(true);
     viewMenu->addAction(a);
@@ -235,8 +238,8 @@ void CMainFrame::buildMenus() {
                    [this] { view_->goBack(); });
     a->setIcon(ToolIcon(ToolIconKind::Back));
     viewMenu->addAction(a);
-    a = addCommand(ID_FORWARD, QStringLiteral("Forward"), QStringLiteral("Forward"), QStringLiteral("Forward"),
-                   [this] { view_->goForward(); });
+    a = addCommand(ID_FORWARD, QStringLiteral("Forward"), QStringLiteral("Forward"),
+                   QStringLiteral("Forward"), [this] { view_->goForward(); });
     a->setIcon(ToolIcon(ToolIconKind::Forward));
     viewMenu->addAction(a);
     viewMenu->addSeparator();
@@ -260,11 +263,12 @@ void CMainFrame::buildMenus() {
     viewMenu->addAction(a);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(addCommand(ID_OPTIONS, QStringLiteral("Options"), {}, {}, [this] { options_->show(this); }));
+    tools->addAction(
+        addCommand(ID_OPTIONS, QStringLiteral("Options"), {}, {}, [this] { options_->show(this); }));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    a = addCommand(ID_HELP_TESSAREL, QStringLiteral("Tessarel Help"), QStringLiteral("Help"), QStringLiteral("Help"),
-                   [this] { view_->NavigateHelp(); });
+    a = addCommand(ID_HELP_TESSAREL, QStringLiteral("Tessarel Help"), QStringLiteral("Help"),
+                   QStringLiteral("Help"), [this] { view_->NavigateHelp(); });
     a->setIcon(ToolIcon(ToolIconKind::Help));
     help->addAction(a);
 }
@@ -312,9 +316,13 @@ void CMainFrame::updateHistoryCommands() {
     action(ID_FORWARD)->setEnabled(view_->canGoForward == 1);
 }
 
-QString CMainFrame::statusText() const { return messagePane_->text(); }
+QString CMainFrame::statusText() const {
+    return messagePane_->text();
+}
 
-void CMainFrame::showText(const std::u16string& text) { view_->ShowPage(text, false); }
+void CMainFrame::showText(const std::u16string& text) {
+    view_->ShowPage(text, false);
+}
 
 void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payload) {
     switch (message) {
@@ -388,6 +396,13 @@ void CMainFrame::replaceCatalog(const std::u16string& folder) {
 
 void CMainFrame::startCatalog() {
     giveTypeSwitches(*catalog_);
+    // Opened once, at the first run that wants it; a cache that can't be opened means reading
+    // every document, as without one.
+    if (!textCache_ && !textCacheTried_ && TextCacheEnabled(settings_)) {
+        textCacheTried_ = true;
+        textCache_ = TextCache::Open(TextCache::DefaultFolder(), TextCacheLimitBytes(settings_));
+    }
+    catalog_->textCache = TextCacheEnabled(settings_) ? textCache_.get() : nullptr;
     runs_->begin(RunCoordinator::Reading);
     catalog_->start();
 }
@@ -403,7 +418,9 @@ void CMainFrame::giveTypeSwitches(CCatalog& catalog) const {
     catalog.FilesOdt = options_->FilesOdt;
 }
 
-void CMainFrame::Reload() { StartReadingRun(folderBox()->text().toStdU16String()); }
+void CMainFrame::Reload() {
+    StartReadingRun(folderBox()->text().toStdU16String());
+}
 
 void CMainFrame::Browse() {
     showHomeWhenRead = 0;

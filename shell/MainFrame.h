@@ -135,6 +135,9 @@ private:
     RtfConverterControl rtfConverter_;
     std::unique_ptr<COptionsSheet> options_;
     float uiScale_ = 1.0f;
+    // Before the catalogue, so that it outlives every catalogue that uses it.
+    std::unique_ptr<TextCache> textCache_;
+    bool textCacheTried_ = false;
     std::unique_ptr<CCatalog> catalog_;
     std::unique_ptr<CSearcher> searcher_;
     std::unique_ptr<CLogFile> log_;

@@ -3,6 +3,7 @@
 
 #include "CliRun.h"
 #include "cli/JsonText.h"
+#include "engine/TextCache.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ namespace {
 
 const fs::path kCliSource = TESSAREL_CLI_SOURCE;
 const fs::path kCorpus = fs::path(TESSAREL_TEST_DATA) / "corpus";
-const std::vector<std::string> kCommands = {"extract", "search", "show"};
+const std::vector<std::string> kCommands = {"extract", "search", "show", "cache"};
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -225,7 +226,7 @@ TEST(CliConventions, HelpListsOneOptionALineAndUnknownOptionsNameTheUsage) {
         for (const std::string& line : Lines(help.out))
             EXPECT_EQ(line.find(" --", 4), std::string::npos) << line;
     }
-    EXPECT_EQ(HelpOptions("search").size(), 13u);
+    EXPECT_EQ(HelpOptions("search").size(), 14u);
 
     const Result unknown = RunCli("search --sideways folder word", ".");
     EXPECT_EQ(unknown.status, 2);
@@ -404,11 +405,58 @@ TEST(CliConventions, BashCompletionOffersCommandsAndEachCommandsOptions) {
     EXPECT_EQ(complete("tessarel-cli help e", 2), (std::vector<std::string>{"extract"}));
     EXPECT_EQ(complete("tessarel-cli search --js", 2), (std::vector<std::string>{"--json"}));
     EXPECT_EQ(complete("tessarel-cli search --order a", 3), (std::vector<std::string>{"alphabetical"}));
+    EXPECT_EQ(complete("tessarel-cli cache ''", 2), (std::vector<std::string>{"clear", "stats"}));
     for (const std::string& command : kCommands) {
         std::vector<std::string> options = HelpOptions(command);
         std::sort(options.begin(), options.end());
         EXPECT_EQ(complete("tessarel-cli " + command + " --", 2), options) << command;
     }
+}
+
+// The cache commands work on the user's cache folder, and only look where there is none yet.
+TEST(CliConventions, CacheStatsAndClearInTheUsersCacheFolder) {
+    Scratch scratch;
+    const char* saved = std::getenv("XDG_CACHE_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setenv("XDG_CACHE_HOME", scratch.path().c_str(), 1);
+    const fs::path folder = scratch.path() / "Tessarel";
+    const std::string location = "location: " + (folder / "texts.sqlite").string() + "\n";
+
+    Result r = RunCli("cache stats", scratch.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("rows: 0\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(location), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(folder));
+
+    {
+        std::unique_ptr<TextCache> cache = TextCache::Open(folder.string(), 1u << 20);
+        ASSERT_TRUE(cache);
+        for (const char* path : {"/a.txt", "/b.txt", "/c.txt"}) {
+            TextCacheKey key;
+            key.path = path;
+            cache->store(key, u"kiwi", {});
+        }
+    }
+    r = RunCli("cache stats", scratch.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("rows: 3\nsize: ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(location), std::string::npos) << r.out;
+    r = RunCli("cache clear", scratch.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(RunCli("cache stats", scratch.path()).out.rfind("rows: 0\n", 0), 0u);
+
+    // --no-cache is taken by the commands that read documents.
+    std::ofstream(scratch.path() / "fruit.txt") << "kiwi one.";
+    EXPECT_EQ(RunCli("extract --no-cache fruit.txt", scratch.path()).status, 0);
+    EXPECT_EQ(RunCli("search --no-cache . kiwi", scratch.path()).status, 0);
+    EXPECT_EQ(RunCli("cache frobnicate", scratch.path()).status, 2);
+
+    unsetenv("XDG_CACHE_HOME");
+    const std::string env = "env -u HOME -u XDG_CACHE_HOME ";
+    EXPECT_EQ(Shell("cd " + Quoted(scratch.path().string()) + " && " + env + Quoted(TESSAREL_CLI) +
+                    " cache stats >/dev/null 2>&1; echo $?"),
+              "2\n");
+    saved ? setenv("XDG_CACHE_HOME", savedValue.c_str(), 1) : unsetenv("XDG_CACHE_HOME");
 }
 
 } // namespace

@@ -171,7 +171,8 @@ private slots:
             {"FilesDocx", 1},
             {"FilesXlsx", 1},
             {"FilesPptx", 1},
-            {"FilesOdt", 1}};
+            {"FilesOdt", 1},
+            {"TextCache", 1}};
         for (const auto& [key, value] : settings)
             QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(),
                      key);

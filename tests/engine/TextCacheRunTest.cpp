@@ -1,0 +1,145 @@
+// The reading run with the text cache: the catalogue and the log are the ones a run without it
+// makes, cold or warm; a warm run reads nothing again; a file rewritten in place is read again;
+// a run killed half-way leaves a cache the next run uses.
+
+#include "Harness.h"
+
+#include "engine/TextCache.h"
+#include "extract/ReadDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tessarel::test {
+namespace {
+
+const fs::path kCorpus = fs::path(TESSAREL_TEST_DATA) / "corpus";
+
+struct RunResult {
+    std::vector<std::u16string> texts;
+    std::vector<std::u16string> folded;
+    std::vector<std::string> log;
+    int reads = 0; // documents the readers were asked for
+};
+
+// Reads folder in this process (so every read passes the counting seam), with cache or without.
+RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
+    Engine e;
+    std::atomic<int> reads{0};
+    CCatalog& c = e.read(folder, [&](CCatalog& cat) {
+        cat.textCache = cache;
+        cat.readingThreads = workers;
+        cat.readerExecutable.clear();
+        cat.readDocument = [&reads](FileRecord& record, const ReadContext& context) {
+            ++reads;
+            ReadDocumentText(record, context);
+        };
+    });
+    RunResult run;
+    for (int i = 0; i < c.count(); ++i) {
+        run.texts.push_back(c.record(i).text);
+        run.folded.push_back(c.record(i).foldedText);
+    }
+    run.log = LogLines(e);
+    run.reads = reads.load();
+    if (cache)
+        cache->flush();
+    return run;
+}
+
+void ExpectSameCatalogue(const RunResult& a, const RunResult& b) {
+    EXPECT_TRUE(a.texts == b.texts);
+    EXPECT_TRUE(a.folded == b.folded);
+    EXPECT_EQ(a.log, b.log);
+}
+
+TEST(TextCacheRun, OffColdAndWarmMakeTheSameCatalogueAndLog) {
+    TempDir cacheFolder;
+    const RunResult off = ReadWith(nullptr, kCorpus);
+    ASSERT_GT(off.texts.size(), 100u);
+    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    const RunResult cold = ReadWith(cache.get(), kCorpus);
+    const RunResult warm = ReadWith(cache.get(), kCorpus, 4);
+    ExpectSameCatalogue(off, cold);
+    ExpectSameCatalogue(off, warm);
+    EXPECT_EQ(cold.reads, static_cast<int>(off.texts.size()));
+    EXPECT_EQ(warm.reads, 0);
+    // A reader's own log lines come back from the cache with its text, after its path.
+    TempDir docs;
+    const fs::path file = docs.write("odd.txt", "on disk");
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    cache->store(TextCacheKeyOf(st, file.string()), u"from the cache", {u"the reader's remark"});
+    cache->flush();
+    const RunResult replayed = ReadWith(cache.get(), docs.path());
+    EXPECT_EQ(replayed.reads, 0);
+    EXPECT_EQ(Utf8(replayed.texts.at(0)), "from the cache");
+    EXPECT_EQ(replayed.log, (std::vector<std::string>{file.string(), "the reader's remark"}));
+}
+
+TEST(TextCacheRun, AFileRewrittenInPlaceWithItsOldTimesIsReadAgain) {
+    TempDir cacheFolder;
+    TempDir docs;
+    const fs::path file = docs.write("note.txt", "apple pie");
+    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    struct stat before;
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 1);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 0);
+    // Same size, the modification time put back as `touch -d` would: only the change time moved.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "lemon pie";
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const RunResult again = ReadWith(cache.get(), docs.path());
+    EXPECT_EQ(again.reads, 1);
+    EXPECT_EQ(Utf8(again.texts.at(0)), " lemon pie");
+}
+
+TEST(TextCacheRun, ARunKilledHalfWayLeavesACacheTheNextRunUses) {
+    TempDir cacheFolder;
+    const RunResult off = ReadWith(nullptr, kCorpus);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+        Engine e;
+        e.read(kCorpus, [&](CCatalog& cat) {
+            cat.textCache = cache.get();
+            cat.readingThreads = 1;
+            cat.readerExecutable.clear();
+            // Half-way the run stands still until it is killed.
+            cat.afterRead = [&](int index, const ReaderHelper*) {
+                if (index == 60)
+                    for (;;)
+                        ::pause();
+            };
+        });
+        ::_exit(0);
+    }
+    // Long enough for the cache's writer to have written what the first half stored.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    const RunResult next = ReadWith(cache.get(), kCorpus);
+    ExpectSameCatalogue(off, next);
+    EXPECT_LT(next.reads, static_cast<int>(off.texts.size()) - 30);
+}
+
+} // namespace
+} // namespace tessarel::test
