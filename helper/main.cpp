@@ -30,13 +30,14 @@ void LimitProcess(pid_t parent, unsigned long long memoryLimit) {
         std::_Exit(1);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
-#if !defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's shadow memory alone is terabytes of address space: its builds go without.
+    memoryLimit = 0;
+#endif
     if (memoryLimit > 0) {
         const rlimit memory{memoryLimit, memoryLimit};
         ::setrlimit(RLIMIT_AS, &memory);
     }
-#endif
     // Only the two channels: nothing the parent had open leaks into a parser's reach.
     ::closefrom(3);
 }
