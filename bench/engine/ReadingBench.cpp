@@ -10,6 +10,7 @@
 
 #include "engine/Catalog.h"
 #include "engine/Searcher.h"
+#include "engine/TextCache.h"
 #include "platform/EngineSink.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
@@ -63,8 +64,10 @@ struct Setup {
     }
 };
 
-std::unique_ptr<CCatalog> Read(Setup& s, const fs::path& folder, int workers, bool helpers) {
+std::unique_ptr<CCatalog> Read(Setup& s, const fs::path& folder, int workers, bool helpers,
+                               TextCache* cache = nullptr) {
     auto c = std::make_unique<CCatalog>(s.settings, s.sink, s.notifier);
+    c->textCache = cache;
     c->folder = FromUtf8(folder.string());
     c->FilesText = c->FilesRtf = c->FilesDoc = c->FilesPdf = 1;
     c->FilesDocx = c->FilesXlsx = c->FilesPptx = c->FilesOdt = 1;
@@ -199,6 +202,40 @@ int main(int argc, char** argv) {
         std::printf("  N workers / xargs pdftotext: %.2f\n", nHelpers / xargs);
     } else {
         std::printf("pdftotext not installed: skipped\n");
+    }
+
+    // The text cache: cold (every document read and stored) and warm (every one looked up).
+    {
+        const fs::path cacheFolder = root / "cache";
+        fs::remove_all(cacheFolder);
+        std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.string(), 1024ull << 20);
+        auto t = std::chrono::steady_clock::now();
+        Read(setup, mixed, jobs, true, cache.get());
+        cache->flush();
+        const double cold = Seconds(t);
+        const double warm = Best(3, [&] {
+            const auto w = std::chrono::steady_clock::now();
+            Read(setup, mixed, jobs, true, cache.get());
+            return Seconds(w);
+        });
+        std::printf("%-46s %8.3f s\n", "mixed folder, cache cold (read and stored)", cold);
+        std::printf("%-46s %8.3f s\n", "mixed folder, cache warm", warm);
+        std::printf("  cold / cache off: %.2f   warm / cold: %.3f\n", cold / nHelpers, warm / cold);
+        // A folder of 10000 documents, warm.
+        const fs::path large = root / "large";
+        int largePdfs = 0;
+        const int perCopy = documents / copies;
+        const int largeDocuments = MakeMixedFolder(fs::path(TESSAREL_TEST_DATA) / "corpus", large,
+                                                   (10000 + perCopy - 1) / perCopy, largePdfs);
+        Read(setup, large, jobs, true, cache.get());
+        cache->flush();
+        const double warmLarge = Best(3, [&] {
+            const auto w = std::chrono::steady_clock::now();
+            Read(setup, large, jobs, true, cache.get());
+            return Seconds(w);
+        });
+        std::printf("%-46s %8.3f s (%d documents walked, 10000 catalogued)\n", "10000 documents, cache warm",
+                    warmLarge, largeDocuments);
     }
 
     // Plain text.
