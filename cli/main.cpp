@@ -40,6 +40,13 @@ constexpr int kFound = 0;
 constexpr int kNotFound = 1;
 constexpr int kError = 2;
 
+std::vector<std::string> AllTypeNames() {
+    std::vector<std::string> names;
+    for (const DocumentType& type : kDocumentTypes)
+        names.emplace_back(type.name);
+    return names;
+}
+
 struct Options {
     std::string programDir = ".";
     int caseSensitive = 0;
@@ -55,7 +62,7 @@ struct Options {
     int jobs = 0; // reading workers; 0: every hardware thread
     // Read every document afresh: no text is looked up in the text cache or stored there.
     bool noCache = false;
-    std::vector<std::string> types{"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
+    std::vector<std::string> types = AllTypeNames();
     std::vector<std::string> positional;
 };
 
@@ -102,8 +109,6 @@ std::vector<std::string> SplitCommas(const std::string& list) {
     return items;
 }
 
-constexpr const char* kTypeNames[] = {"text", "rtf", "doc", "pdf", "docx", "xlsx", "pptx", "odt"};
-
 const OptionSpec kProgramDir{"--program-dir", "DIR", "folder whose contents/ gets the pages (default: .)",
                              [](Options& o, const std::string& v) { o.programDir = v; }};
 const OptionSpec kCase{"--case", nullptr, "case sensitive",
@@ -133,14 +138,15 @@ const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 2
                           }};
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
                             [](Options& o, const std::string&) { o.unlimited = true; }};
-const OptionSpec kTypes{
-    "--types", "LIST", "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt",
-    [](Options& o, const std::string& v) {
-        o.types = SplitCommas(v);
-        for (const std::string& t : o.types)
-            if (std::find(std::begin(kTypeNames), std::end(kTypeNames), t) == std::end(kTypeNames))
-                Fail("unknown type: " + t);
-    }};
+const OptionSpec kTypes{"--types", "LIST",
+                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt",
+                        [](Options& o, const std::string& v) {
+                            o.types = SplitCommas(v);
+                            for (const std::string& t : o.types)
+                                if (std::none_of(std::begin(kDocumentTypes), std::end(kDocumentTypes),
+                                                 [&t](const DocumentType& type) { return t == type.name; }))
+                                    Fail("unknown type: " + t);
+                        }};
 const OptionSpec kList{"--list", nullptr,
                        "print each shown hit: path, offset, length, fragment, tab-separated",
                        [](Options& o, const std::string&) { o.list = true; }};
@@ -449,14 +455,8 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
         run.cache = TextCache::Open(TextCache::DefaultFolder(), TextCacheLimitBytes(run.settings));
         catalog.textCache = run.cache.get();
     }
-    catalog.FilesText = Has(o.types, "text");
-    catalog.FilesRtf = Has(o.types, "rtf");
-    catalog.FilesDoc = Has(o.types, "doc");
-    catalog.FilesPdf = Has(o.types, "pdf");
-    catalog.FilesDocx = Has(o.types, "docx");
-    catalog.FilesXlsx = Has(o.types, "xlsx");
-    catalog.FilesPptx = Has(o.types, "pptx");
-    catalog.FilesOdt = Has(o.types, "odt");
+    for (const DocumentType& type : kDocumentTypes)
+        catalog.*type.switchOf = Has(o.types, type.name);
     ProgressLine progress;
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);

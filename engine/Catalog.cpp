@@ -79,26 +79,8 @@ int CCatalog::workerCount() const {
 }
 
 bool CCatalog::typeEnabled(std::u16string_view e) const {
-    if (e == u"rtf")
-        return FilesRtf == 1;
-    if (e == u"doc")
-        return FilesDoc == 1;
-    if (e == u"docx")
-        return FilesDocx == 1;
-    if (e == u"xlsx")
-        return FilesXlsx == 1;
-    if (e == u"pptx")
-        return FilesPptx == 1;
-    if (e == u"odt")
-        return FilesOdt == 1;
-    if (e == u"pdf")
-        return FilesPdf == 1;
-    if (e.empty() || e.find(u' ') != std::u16string_view::npos)
-        return false;
-    std::u16string padded = u" ";
-    padded.append(e);
-    padded.push_back(u' ');
-    return allTypes.find(padded) != std::u16string_view::npos && FilesText == 1;
+    const DocumentType* type = DocumentTypeOf(e);
+    return type && this->*type->switchOf == 1;
 }
 
 void CCatalog::postStatus(const std::u16string& text) {

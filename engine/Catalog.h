@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory catalogue of one folder and the reading run that fills it on its own thread.
 
+#include "engine/DocumentTypes.h"
 #include "engine/FileRecord.h"
 #include "engine/LogFile.h"
 #include "engine/ReaderHelper.h"
@@ -24,14 +25,14 @@ namespace tessarel {
 
 class RtfConverterControl;
 
-class CCatalog {
+// The type switches are the catalogue's own, set before start().
+class CCatalog : public TypeSwitches {
 public:
     static constexpr int kMaxRecords = 10000;
     static constexpr int kMaxEntriesPerFolder = 50000;
     static constexpr std::int64_t kMaxPdfSize = 16666666;
     static constexpr std::int64_t kMaxFileSize = 50000000;
-    static constexpr std::u16string_view allTypes = u" pdf doc docx xlsx pptx odt rtf txt html htm c cpp h "
-                                                    u"java jsp xml php properties pl plx log asm inc bat js ";
+    // The types whose result headers show the plain-text icon.
     static constexpr std::u16string_view textTypes =
         u" rtf txt c cpp h java jsp xml php properties pl plx log asm inc bat js ";
 
@@ -43,14 +44,6 @@ public:
     // Parameters, set before start().
     std::u16string folder;
     RtfConverterControl* rtf = nullptr;
-    std::int32_t FilesText = 0;
-    std::int32_t FilesRtf = 0;
-    std::int32_t FilesDoc = 0;
-    std::int32_t FilesPdf = 0;
-    std::int32_t FilesDocx = 0;
-    std::int32_t FilesXlsx = 0;
-    std::int32_t FilesPptx = 0;
-    std::int32_t FilesOdt = 0;
     // Reads one document's text in this process; tests put a failing reader here. Documents of the
     // types whose readers rest on third-party parsers go to helper processes instead, when there
     // is a helper executable.

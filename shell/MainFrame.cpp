@@ -408,14 +408,7 @@ void CMainFrame::startCatalog() {
 }
 
 void CMainFrame::giveTypeSwitches(CCatalog& catalog) const {
-    catalog.FilesText = options_->FilesText;
-    catalog.FilesRtf = options_->FilesRtf;
-    catalog.FilesDoc = options_->FilesDoc;
-    catalog.FilesPdf = options_->FilesPdf;
-    catalog.FilesDocx = options_->FilesDocx;
-    catalog.FilesXlsx = options_->FilesXlsx;
-    catalog.FilesPptx = options_->FilesPptx;
-    catalog.FilesOdt = options_->FilesOdt;
+    static_cast<TypeSwitches&>(catalog) = *options_;
 }
 
 void CMainFrame::Reload() {

@@ -28,10 +28,10 @@ constexpr const char* kTypeCaptions[8] = {
 // Where each switch of the store's order (FilesText, FilesRtf, FilesDoc, FilesPdf, FilesDocx,
 // FilesXlsx, FilesPptx, FilesOdt) sits on the page.
 constexpr int kBoxOfSwitch[8] = {0, 1, 2, 4, 3, 5, 6, 7};
-constexpr const char* kSwitchKeys[8] = {"FilesText", "FilesRtf",  "FilesDoc",  "FilesPdf",
-                                        "FilesDocx", "FilesXlsx", "FilesPptx", "FilesOdt"};
 
-int Checked(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
+int Checked(const QCheckBox* box) {
+    return box->isChecked() ? 1 : 0;
+}
 
 } // namespace
 
@@ -168,7 +168,8 @@ QWidget* COptionsDialog::makeFileTypesPage() {
     for (int i = 0; i < 8; ++i) {
         typeBoxes[static_cast<std::size_t>(i)] = new QCheckBox(QString::fromLatin1(kTypeCaptions[i]), group);
         groupLayout->addWidget(typeBoxes[static_cast<std::size_t>(i)]);
-        connect(typeBoxes[static_cast<std::size_t>(i)], &QCheckBox::clicked, this, &COptionsDialog::enableApply);
+        connect(typeBoxes[static_cast<std::size_t>(i)], &QCheckBox::clicked, this,
+                &COptionsDialog::enableApply);
     }
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
@@ -177,9 +178,10 @@ QWidget* COptionsDialog::makeFileTypesPage() {
 }
 
 std::int32_t* COptionsDialog::switchOf(int box) {
-    std::int32_t* inPageOrder[8] = {&sheet_.FilesText, &sheet_.FilesRtf,  &sheet_.FilesDoc,  &sheet_.FilesDocx,
-                                    &sheet_.FilesPdf,  &sheet_.FilesXlsx, &sheet_.FilesPptx, &sheet_.FilesOdt};
-    return inPageOrder[box];
+    for (int s = 0; s < 8; ++s)
+        if (kBoxOfSwitch[s] == box)
+            return &(sheet_.*kDocumentTypes[s].switchOf);
+    return nullptr;
 }
 
 void COptionsDialog::showFileTypes() {
@@ -234,7 +236,7 @@ void COptionsDialog::save() {
     for (int s = 0; s < 8; ++s) {
         const int box = kBoxOfSwitch[s];
         *switchOf(box) = Checked(typeBoxes[static_cast<std::size_t>(box)]);
-        store.writeInt(section, kSwitchKeys[s], *switchOf(box));
+        store.writeInt(section, kDocumentTypes[s].settingKey, *switchOf(box));
     }
 }
 

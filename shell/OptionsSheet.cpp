@@ -17,14 +17,8 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     StartupDirectory = settings.readString(section, "StartupDirectory", u"");
     FontFace = settings.readString(section, "FontFace", u"");
     FontSize = settings.readInt(section, "FontSize", 0);
-    FilesText = settings.readInt(section, "FilesText", 0);
-    FilesRtf = settings.readInt(section, "FilesRtf", 0);
-    FilesDoc = settings.readInt(section, "FilesDoc", 0);
-    FilesPdf = settings.readInt(section, "FilesPdf", 0);
-    FilesDocx = settings.readInt(section, "FilesDocx", 0);
-    FilesXlsx = settings.readInt(section, "FilesXlsx", 0);
-    FilesPptx = settings.readInt(section, "FilesPptx", 0);
-    FilesOdt = settings.readInt(section, "FilesOdt", 0);
+    for (const DocumentType& type : kDocumentTypes)
+        this->*type.switchOf = settings.readInt(section, type.settingKey, 0);
     pendingFace = FontFace;
     pendingSize = FontSize;
 

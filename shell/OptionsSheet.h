@@ -3,6 +3,7 @@
 // that edits them. The holder lives as long as the main window; the dialog is built anew at each
 // opening, its pages set from the current values.
 
+#include "engine/DocumentTypes.h"
 #include "engine/LogFile.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
@@ -26,7 +27,7 @@ struct FontChoice {
     std::int32_t size = 0;
 };
 
-class COptionsSheet {
+class COptionsSheet : public TypeSwitches {
 public:
     // Reads every key of section "Settings" but ProgramDirectory, with the defaults of a fresh profile.
     COptionsSheet(SettingsStore& settings, Notifier& notifier);
@@ -40,14 +41,6 @@ public:
     std::u16string StartupDirectory;
     std::u16string FontFace;
     std::int32_t FontSize = 0;
-    std::int32_t FilesText = 0;
-    std::int32_t FilesRtf = 0;
-    std::int32_t FilesDoc = 0;
-    std::int32_t FilesPdf = 0;
-    std::int32_t FilesDocx = 0;
-    std::int32_t FilesXlsx = 0;
-    std::int32_t FilesPptx = 0;
-    std::int32_t FilesOdt = 0;
 
     // The View page's choice, written by a save.
     std::u16string pendingFace;
