@@ -133,7 +133,8 @@ const OptionSpec kFlat{"--flat", nullptr, "list hits flat, not grouped under the
                        [](Options& o, const std::string&) { o.groupByFiles = 0; }};
 const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 20 (default: 4)",
                           [](Options& o, const std::string& v) {
-                              if (!ParseInt(v, o.perFile) || o.perFile < 0 || o.perFile > 20)
+                              if (!ParseInt(v, o.perFile) || o.perFile < 0 ||
+                                  o.perFile > CFileResults::kMaxHits)
                                   Fail("--per-file takes a number from 0 to 20: " + v);
                           }};
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
@@ -386,7 +387,7 @@ void PrintHitsTabbed(const CCatalog& catalog, const std::vector<SearchHit>& hits
 
 // A path's bytes as JSON: "path" readable, and "path_hex" exact whenever "path" had to replace.
 std::string JsonPathMembers(const FileRecord& record) {
-    const std::string bytes = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    const std::string bytes = record.fileName();
     std::string members = "\"path\":" + JsonStringOfBytes(bytes);
     if (!IsValidUtf8(bytes))
         members += ",\"path_hex\":\"" + HexBytes(bytes) + "\"";
@@ -474,7 +475,7 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     searcher.catalog = &catalog;
     searcher.order = o.order;
     searcher.groupByFiles = o.groupByFiles;
-    searcher.resultsPerFile = o.unlimited ? 20 : o.perFile;
+    searcher.resultsPerFile = o.unlimited ? CFileResults::kMaxHits : o.perFile;
     searcher.start();
     // The status line follows WM_SEARCH_DONE; it is the result, printed on stdout, not progress.
     ProgressLine none;

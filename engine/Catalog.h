@@ -65,7 +65,7 @@ public:
     // documents read so far. The run still posts its closing text and WM_READING_DONE.
     void requestStop();
     // The reading run itself, on the calling thread (the thread body; tests call it directly).
-    int run();
+    void run();
 
     // Read access, valid once the run has ended.
     int count() const { return static_cast<int>(records_.size()); }

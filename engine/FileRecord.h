@@ -2,6 +2,8 @@
 // One catalogued document. `text` and `foldedText` always have the same length, so an offset
 // found in one is valid in the other.
 
+#include "platform/Text.h"
+
 #include <cstdint>
 #include <string>
 
@@ -20,6 +22,10 @@ struct FileRecord {
     std::int64_t size = 0;
     // Last-write time, seconds since 1970-01-01 UTC.
     std::int64_t modified = 0;
+
+    // The name to open the file by: its own bytes, or the path in UTF-8 for a record made from
+    // a path alone.
+    std::string fileName() const { return nativePath.empty() ? ToUtf8(path) : nativePath; }
 };
 
 } // namespace tessarel

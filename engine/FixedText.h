@@ -10,7 +10,8 @@ namespace tessarel {
 
 class FixedText {
 public:
-    // `capacity` counts the terminator, as the buffers of the desktop program did.
+    // `capacity` counts a terminator, so a buffer holds capacity - 1 units: the page limits are
+    // stated that way.
     explicit FixedText(std::size_t capacity) : capacity_(capacity) { text_.reserve(capacity); }
 
     bool append(std::u16string_view piece) {
@@ -32,9 +33,7 @@ public:
     std::u16string_view view() const { return text_; }
     const std::u16string& str() const { return text_; }
     // Replaces the whole text, keeping at most capacity - 1 units.
-    void assign(std::u16string_view text) {
-        text_.assign(text.substr(0, capacity_ ? capacity_ - 1 : 0));
-    }
+    void assign(std::u16string_view text) { text_.assign(text.substr(0, capacity_ ? capacity_ - 1 : 0)); }
 
 private:
     std::size_t capacity_;

@@ -52,10 +52,6 @@ void CLogFile::append(std::u16string_view text) {
     std::fflush(file_);
 }
 
-void CLogFile::appendNumber(std::int32_t number) {
-    append(NumberText(number));
-}
-
 void CLogFile::report(int error) {
     // One box per log object: a reading run over thousands of files must not raise thousands.
     if (reported_)

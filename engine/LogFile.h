@@ -21,7 +21,6 @@ public:
     ~CLogFile();
 
     void append(std::u16string_view text);
-    void appendNumber(std::int32_t number);
     const std::string& path() const { return path_; }
 
 private:

@@ -149,7 +149,7 @@ ReaderHelper::Outcome ReaderHelper::read(const FileRecord& record, ReadReply& re
         return Outcome::Failed;
     }
     ReadRequest request;
-    request.path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    request.path = record.fileName();
     request.extension = record.extension;
     request.size = record.size;
     if (!protocol::WriteRequest(requestFd_, request)) {

@@ -1,6 +1,7 @@
 #pragma once
 // One block per hit, for the flat listing.
 
+#include "engine/FileResults.h"
 #include "engine/FixedText.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ class CResultList {
 public:
     static constexpr int kMaxBlocks = 10000;
 
-    CResultList() : header(1520) {}
+    CResultList() : header(CFileResults::kHeaderCapacity) {}
 
     void clear();
     // Stores header + result line with the hit's score; false once 10000 are held.

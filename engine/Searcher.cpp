@@ -125,7 +125,10 @@ bool CSearcher::start() {
     if (!catalog || isRunning())
         return false;
     stopRequested_.store(false);
-    return worker_.start([this] { return run(); });
+    return worker_.start([this] {
+        run();
+        return 0;
+    });
 }
 
 std::int32_t CSearcher::Score(std::u16string_view fragment) const {
@@ -288,7 +291,7 @@ void CSearcher::flatSearch() {
     resultCount_ = flat_.count();
 }
 
-int CSearcher::run() {
+void CSearcher::run() {
     std::int64_t started = ElapsedMilliseconds();
     outputBuffer_.clear();
     resultCount_ = 0;
@@ -322,7 +325,6 @@ int CSearcher::run() {
     statusLine_ = Widen(status);
     sink_.post(WM_SEARCH_DONE, {});
     sink_.post(WM_ENGINE_STATUS, statusLine_);
-    return 0;
 }
 
 } // namespace tessarel

@@ -55,7 +55,7 @@ public:
     // Asks a running search to search no further documents; it finishes with the hits it has.
     void requestStop() { stopRequested_.store(true); }
     // The search itself on the calling thread (the thread body; tests call it directly).
-    int run();
+    void run();
 
     // Valid after WM_SEARCH_DONE.
     const std::u16string& output() const { return outputBuffer_.str(); }

@@ -13,7 +13,6 @@ public:
     // size: the rectangle the text is drawn into; title texts are drawn larger.
     CBannerStatic(const QString& text, bool title, QSize size, QWidget* parent = nullptr);
     QString text() const { return text_; }
-    bool isTitle() const { return title_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -247,8 +247,8 @@ void CInstallThread::registerContextMenu() {
     step();
 }
 
-// Not a step of its own: the progress page counts the steps of the installation as it always
-// had them.
+// Not a step of its own: the progress bar's step count is fixed by the wizard's page, and the
+// shared files take no time worth showing.
 void CInstallThread::installSharedData() {
     for (const QString& relative : SharedDataFiles())
         if (const std::optional<QByteArray> bytes = ReadOwnFile(SharedDataSource(root_, relative)))

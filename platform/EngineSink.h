@@ -1,6 +1,6 @@
 #pragma once
-// What worker threads post to the main window. The message numbers are kept from the desktop
-// program's message table so that logs and tests speak of the same values.
+// What worker threads post to the main window. The message numbers are fixed values, so that a
+// test, a log and a debugger name each message the same way.
 
 #include <condition_variable>
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "engine/Paths.h"
 #include "engine/TextPage.h"
+#include "platform/Version.h"
 #include "platform/qt/ApplicationIcon.h"
 #include "shell/FolderChooser.h"
 #include "shell/Icons.h"
@@ -74,7 +75,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     };
 
     // Creation. The view comes with the frame, before any reading run writes the log it empties.
-    setWindowTitle(QStringLiteral("Tessarel 2.3"));
+    setWindowTitle(QStringLiteral("Tessarel ") + QLatin1String(kVersion));
     setWindowIcon(ApplicationIcon());
     view_ = new CTessView(settings, notifier, this);
     view_->handleLink = [this](const std::u16string& address) { HandleLink(address); };
@@ -320,10 +321,6 @@ QString CMainFrame::statusText() const {
     return messagePane_->text();
 }
 
-void CMainFrame::showText(const std::u16string& text) {
-    view_->ShowPage(text, false);
-}
-
 void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payload) {
     switch (message) {
     case WM_ENGINE_STATUS:
@@ -431,7 +428,9 @@ void CMainFrame::StartSearch() {
     if (searcher_->isRunning())
         return;
     const COptionsSheet& o = *options_;
-    searcher_->resultsPerFile = o.UnlimitedResults != 0 ? 20 : std::clamp(o.ResultsPerFile, 0, 20);
+    searcher_->resultsPerFile = o.UnlimitedResults != 0
+                                    ? CFileResults::kMaxHits
+                                    : std::clamp(o.ResultsPerFile, 0, CFileResults::kMaxHits);
     searcher_->groupByFiles = o.groupByFiles;
     searcher_->query.fixBeginning = o.LimitLeft != 0 ? 1 : 0;
     searcher_->query.caseSensitive = optionsPanel_->caseSensitive->isChecked() ? 1 : 0;

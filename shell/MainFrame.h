@@ -111,7 +111,6 @@ private:
     void buildToolBar();
     void buildSearchBar();
     void updateHistoryCommands();
-    void showText(const std::u16string& text);
     void replaceCatalog(const std::u16string& folder);
     void startCatalog();
     void giveTypeSwitches(CCatalog& catalog) const;
