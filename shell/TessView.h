@@ -7,11 +7,11 @@
 #include "engine/Pages.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
+#include "shell/ContentsGuard.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QWebEnginePage>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 #include <cstdint>
@@ -28,22 +28,6 @@ class QWebEngineProfile;
 namespace tessarel {
 
 class COptionsSheet;
-
-// Lets through only file requests inside the contents folder; an image whose name differs in
-// case from the installed file ("images/PDF.gif") is served from that file.
-class ContentsGuard : public QWebEngineUrlRequestInterceptor {
-    Q_OBJECT
-public:
-    explicit ContentsGuard(QObject* parent = nullptr) : QWebEngineUrlRequestInterceptor(parent) {}
-    void setContentsFolder(const QString& folder);
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override;
-    // The file a request for `path` is served from: itself, its case-blind twin in the same
-    // folder, or nothing when it lies outside the contents folder.
-    std::optional<QString> servedPath(const QString& path) const;
-
-private:
-    QString contentsFolder_;
-};
 
 class CTessPage : public QWebEnginePage {
     Q_OBJECT
