@@ -155,123 +155,190 @@ QAction* CMainFrame::action(int command) const {
 }
 
 void CMainFrame::buildMenus() {
-    auto shortcut = [](QAction* a, std::initializer_list<const char*> keys) {
-        QList<QKeySequence> list;
-        for (const char* k : keys)
-            list.append(QKeySequence(QString::fromLatin1(k)));
-        a->setShortcuts(list);
+    // The menu bar as a table: one line a command, in menu order. A command without a handler is
+    // offered disabled; one with `checked` is a checkable item that starts checked.
+    struct Command {
+        const char* menu; // the menu it opens, or null: the previous command's menu
+        bool separatorBefore;
+        int id;
+        const char* label;
+        const char* prompt;
+        const char* tip;
+        std::optional<ToolIconKind> icon;
+        std::vector<const char*> keys;
+        std::function<void()> run;
+        bool checked = false;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* a = addCommand(ID_FILE_NEW, QStringLiteral("New Search\tCtrl+N"), QStringLiteral("New Search"),
-                            QStringLiteral("New"), [this] { searchBox()->clear(); });
-    a->setIcon(ToolIcon(ToolIconKind::New));
-    shortcut(a, {"Ctrl+N"});
-    file->addAction(a);
-    file->addSeparator();
-    a = addCommand(ID_FILE_OPEN, QStringLiteral("Open...\tCtrl+O"), QStringLiteral("Open"),
-                   QStringLiteral("Open"), [this] { openPage(); });
-    a->setIcon(ToolIcon(ToolIconKind::Open));
-    shortcut(a, {"Ctrl+O"});
-    file->addAction(a);
-    a = addCommand(ID_FILE_SAVE, QStringLiteral("Save\tCtrl+S"), QStringLiteral("Save"),
-                   QStringLiteral("Save"), [this] { savePage(false); });
-    a->setIcon(ToolIcon(ToolIconKind::Save));
-    shortcut(a, {"Ctrl+S"});
-    file->addAction(a);
-    file->addAction(addCommand(ID_FILE_SAVE_AS, QStringLiteral("Save As..."), QStringLiteral("Save As"),
-                               QStringLiteral("Save As"), [this] { savePage(true); }));
-    file->addSeparator();
-    a = addCommand(ID_FILE_PRINT, QStringLiteral("Print...\tCtrl+P"), QStringLiteral("Print current page"),
-                   QStringLiteral("Print"), [this] { printPage(); });
-    a->setIcon(ToolIcon(ToolIconKind::Print));
-    shortcut(a, {"Ctrl+P"});
-    file->addAction(a);
-    file->addAction(addCommand(ID_FILE_PAGE_SETUP, QStringLiteral("Page Setup..."),
-                               QStringLiteral("Print Setup"), QStringLiteral("Print Setup"),
-                               [this] { pageSetup(); }));
-    file->addSeparator();
-    file->addAction(addCommand(ID_APP_EXIT, QStringLiteral("Exit"), QStringLiteral("Exit"),
-                               QStringLiteral("Exit"), [this] { close(); }));
+    using K = ToolIconKind;
+    const Command commands[] = {
+        {"&File",
+         false,
+         ID_FILE_NEW,
+         "New Search\tCtrl+N",
+         "New Search",
+         "New",
+         K::New,
+         {"Ctrl+N"},
+         [this] { searchBox()->clear(); }},
+        {nullptr,
+         true,
+         ID_FILE_OPEN,
+         "Open...\tCtrl+O",
+         "Open",
+         "Open",
+         K::Open,
+         {"Ctrl+O"},
+         [this] { openPage(); }},
+        {nullptr,
+         false,
+         ID_FILE_SAVE,
+         "Save\tCtrl+S",
+         "Save",
+         "Save",
+         K::Save,
+         {"Ctrl+S"},
+         [this] { savePage(false); }},
+        {nullptr,
+         false,
+         ID_FILE_SAVE_AS,
+         "Save As...",
+         "Save As",
+         "Save As",
+         {},
+         {},
+         [this] { savePage(true); }},
+        {nullptr,
+         true,
+         ID_FILE_PRINT,
+         "Print...\tCtrl+P",
+         "Print current page",
+         "Print",
+         K::Print,
+         {"Ctrl+P"},
+         [this] { printPage(); }},
+        {nullptr,
+         false,
+         ID_FILE_PAGE_SETUP,
+         "Page Setup...",
+         "Print Setup",
+         "Print Setup",
+         {},
+         {},
+         [this] { pageSetup(); }},
+        {nullptr, true, ID_APP_EXIT, "Exit", "Exit", "Exit", {}, {}, [this] { close(); }},
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    a = addCommand(ID_EDIT_UNDO, QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Undo"),
-                   QStringLiteral("Undo"), {});
-    shortcut(a, {"Ctrl+Z", "Alt+Backspace"});
-    edit->addAction(a);
-    edit->addSeparator();
-    a = addCommand(ID_CUT, QStringLiteral("Cut\tCtrl+X,"), QStringLiteral("Cut"), QStringLiteral("Cut"),
-                   [this] { cut(); });
-    a->setIcon(ToolIcon(ToolIconKind::Cut));
-    shortcut(a, {"Ctrl+X"});
-    edit->addAction(a);
-    a = addCommand(ID_COPY, QStringLiteral("Copy\tCtrl+C"), QStringLiteral("Copy"), QStringLiteral("Copy"),
-                   [this] { copy(); });
-    a->setIcon(ToolIcon(ToolIconKind::Copy));
-    shortcut(a, {"Ctrl+C"});
-    edit->addAction(a);
-    a = addCommand(ID_PASTE, QStringLiteral("Paste\tCtrl+V"), QStringLiteral("Paste"),
-                   QStringLiteral("Paste"), [this] { paste(); });
-    a->setIcon(ToolIcon(ToolIconKind::Paste));
-    shortcut(a, {"Ctrl+V"});
-    edit->addAction(a);
-    edit->addSeparator();
-    a = addCommand(ID_FIND, QStringLiteral("Find\tCtrl+F"), QStringLiteral("Find in this page"),
-                   QStringLiteral("Find"), [this] { view_->openFind(); });
-    a->setIcon(ToolIcon(ToolIconKind::Find));
-    // The menu names Ctrl+F; the key works as the label says.
-    shortcut(a, {"Ctrl+F"});
-    edit->addAction(a);
+        {"&Edit", false, ID_EDIT_UNDO, "Undo\tCtrl+Z", "Undo", "Undo", {}, {"Ctrl+Z", "Alt+Backspace"}, {}},
+        {nullptr, true, ID_CUT, "Cut\tCtrl+X,", "Cut", "Cut", K::Cut, {"Ctrl+X"}, [this] { cut(); }},
+        {nullptr, false, ID_COPY, "Copy\tCtrl+C", "Copy", "Copy", K::Copy, {"Ctrl+C"}, [this] { copy(); }},
+        {nullptr,
+         false,
+         ID_PASTE,
+         "Paste\tCtrl+V",
+         "Paste",
+         "Paste",
+         K::Paste,
+         {"Ctrl+V"},
+         [this] { paste(); }},
+        // The menu names Ctrl+F; the key works as the label says.
+        {nullptr,
+         true,
+         ID_FIND,
+         "Find\tCtrl+F",
+         "Find in this page",
+         "Find",
+         K::Find,
+         {"Ctrl+F"},
+         [this] { view_->openFind(); }},
 
-    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    a = addCommand(ID_VIEW_TOOLBAR, QStringLiteral("Toolbars"), QStringLiteral("Show Toolbars"),
-                   QStringLiteral("Toolbars"), [this] { toolBar_->setVisible(!toolBar_->isVisible()); });
-    a->setCheckable(true);
-    a->setChecked(true);
-    viewMenu->addAction(a);
-    a = addCommand(ID_VIEW_STATUS_BAR, QStringLiteral("Status Bar"), QStringLiteral("Show Status Bar"),
-                   QStringLiteral("Status Bar"),
-                   [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
-    a->setCheckable(true);
-    a->setChecked(true);
-    viewMenu->addAction(a);
-    viewMenu->addSeparator();
-    a = addCommand(ID_BACK, QStringLiteral("Back,"), QStringLiteral("Back"), QStringLiteral("Back"),
-                   [this] { view_->goBack(); });
-    a->setIcon(ToolIcon(ToolIconKind::Back));
-    viewMenu->addAction(a);
-    a = addCommand(ID_FORWARD, QStringLiteral("Forward"), QStringLiteral("Forward"),
-                   QStringLiteral("Forward"), [this] { view_->goForward(); });
-    a->setIcon(ToolIcon(ToolIconKind::Forward));
-    viewMenu->addAction(a);
-    viewMenu->addSeparator();
-    a = addCommand(ID_HOME, QStringLiteral("Home page"), QStringLiteral("Home"), QStringLiteral("Home"),
-                   [this] { view_->NavigateHome(); });
-    a->setIcon(ToolIcon(ToolIconKind::Home));
-    viewMenu->addAction(a);
-    viewMenu->addSeparator();
-    // Stop ends a reading run early (the catalogue keeps what was read) and a search (it shows
-    // the hits found so far).
-    a = addCommand(ID_STOP, QStringLiteral("Stop"), QStringLiteral("Stop"), QStringLiteral("Stop"), [this] {
-        if (catalog_)
-            catalog_->requestStop();
-        searcher_->requestStop();
-    });
-    a->setIcon(ToolIcon(ToolIconKind::Stop));
-    viewMenu->addAction(a);
-    a = addCommand(ID_RELOAD, QStringLiteral("Refresh"), QStringLiteral("Reload files from directory"),
-                   QStringLiteral("Reload files"), [this] { Reload(); });
-    a->setIcon(ToolIcon(ToolIconKind::Reload));
-    viewMenu->addAction(a);
+        {"&View",
+         false,
+         ID_VIEW_TOOLBAR,
+         "Toolbars",
+         "Show Toolbars",
+         "Toolbars",
+         {},
+         {},
+         [this] { toolBar_->setVisible(!toolBar_->isVisible()); },
+         true},
+        {nullptr,
+         false,
+         ID_VIEW_STATUS_BAR,
+         "Status Bar",
+         "Show Status Bar",
+         "Status Bar",
+         {},
+         {},
+         [this] { statusBar()->setVisible(!statusBar()->isVisible()); },
+         true},
+        {nullptr, true, ID_BACK, "Back,", "Back", "Back", K::Back, {}, [this] { view_->goBack(); }},
+        {nullptr,
+         false,
+         ID_FORWARD,
+         "Forward",
+         "Forward",
+         "Forward",
+         K::Forward,
+         {},
+         [this] { view_->goForward(); }},
+        {nullptr, true, ID_HOME, "Home page", "Home", "Home", K::Home, {}, [this] { view_->NavigateHome(); }},
+        // Stop ends a reading run early (the catalogue keeps what was read) and a search (it
+        // shows the hits found so far).
+        {nullptr,
+         true,
+         ID_STOP,
+         "Stop",
+         "Stop",
+         "Stop",
+         K::Stop,
+         {},
+         [this] {
+             if (catalog_)
+                 catalog_->requestStop();
+             searcher_->requestStop();
+         }},
+        {nullptr,
+         false,
+         ID_RELOAD,
+         "Refresh",
+         "Reload files from directory",
+         "Reload files",
+         K::Reload,
+         {},
+         [this] { Reload(); }},
 
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(
-        addCommand(ID_OPTIONS, QStringLiteral("Options"), {}, {}, [this] { options_->show(this); }));
+        {"&Tools", false, ID_OPTIONS, "Options", nullptr, nullptr, {}, {}, [this] { options_->show(this); }},
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    a = addCommand(ID_HELP_TESSAREL, QStringLiteral("Tessarel Help"), QStringLiteral("Help"),
-                   QStringLiteral("Help"), [this] { view_->NavigateHelp(); });
-    a->setIcon(ToolIcon(ToolIconKind::Help));
-    help->addAction(a);
+        {"&Help",
+         false,
+         ID_HELP_TESSAREL,
+         "Tessarel Help",
+         "Help",
+         "Help",
+         K::Help,
+         {},
+         [this] { view_->NavigateHelp(); }},
+    };
+    auto text = [](const char* t) { return t ? QString::fromUtf8(t) : QString(); };
+    QMenu* menu = nullptr;
+    for (const Command& c : commands) {
+        if (c.menu)
+            menu = menuBar()->addMenu(text(c.menu));
+        else if (c.separatorBefore)
+            menu->addSeparator();
+        QAction* a = addCommand(c.id, text(c.label), text(c.prompt), text(c.tip), c.run);
+        if (c.icon)
+            a->setIcon(ToolIcon(*c.icon));
+        QList<QKeySequence> keys;
+        for (const char* k : c.keys)
+            keys.append(QKeySequence(QString::fromLatin1(k)));
+        if (!keys.isEmpty())
+            a->setShortcuts(keys);
+        if (c.checked) {
+            a->setCheckable(true);
+            a->setChecked(true);
+        }
+        menu->addAction(a);
+    }
 }
 
 void CMainFrame::buildToolBar() {
