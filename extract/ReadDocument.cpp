@@ -5,8 +5,11 @@
 #include "platform/Text.h"
 #include "wordbin/Convert.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace tessarel {
 namespace {
@@ -21,15 +24,33 @@ File OpenForReading(const FileRecord& record) {
     return File(std::fopen(path.c_str(), "rb"));
 }
 
-// Reads at most `limit` bytes from the current position into a buffer the reading thread keeps
-// from file to file, so a run of thousands of files allocates it once.
-std::string_view ReadAtMost(std::FILE* f, std::size_t limit) {
-    thread_local std::string buffer;
-    if (buffer.size() < limit)
-        buffer.resize(limit);
-    const std::size_t got = limit ? std::fread(buffer.data(), 1, limit, f) : 0;
-    return std::string_view(buffer.data(), got);
-}
+// A read buffer up to this size stays with the reading thread from file to file; a larger one is
+// given back once its file is read, so a run's memory is its texts and not its largest file.
+constexpr std::size_t kKeptBufferBytes = 1 << 20;
+
+thread_local std::string t_buffer;
+
+// At most `limit` bytes from the current position, in the reading thread's buffer, which a run of
+// thousands of files thus allocates once. The bytes stay valid while the read lives.
+class BufferedRead {
+public:
+    BufferedRead(std::FILE* f, std::size_t limit) {
+        if (t_buffer.size() < limit)
+            t_buffer.resize(limit);
+        const std::size_t got = limit ? std::fread(t_buffer.data(), 1, limit, f) : 0;
+        bytes_ = std::string_view(t_buffer.data(), got);
+    }
+    BufferedRead(const BufferedRead&) = delete;
+    BufferedRead& operator=(const BufferedRead&) = delete;
+    ~BufferedRead() {
+        if (t_buffer.size() > kKeptBufferBytes)
+            std::string().swap(t_buffer);
+    }
+    std::string_view bytes() const { return bytes_; }
+
+private:
+    std::string_view bytes_;
+};
 
 bool HasHighByte(std::string_view bytes) {
     unsigned char bits = 0;
@@ -43,6 +64,10 @@ std::size_t SizeLimit(const FileRecord& record) {
 }
 
 } // namespace
+
+std::size_t ReadBufferBytes() {
+    return t_buffer.capacity();
+}
 
 void ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
@@ -101,7 +126,8 @@ void ReadPlainText(FileRecord& record) {
     // Every plain text begins with one space: it lets a word at the very start pass the
     // start-of-word test like any other.
     if (got == 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
-        const std::string_view bytes = ReadAtMost(f.get(), SizeLimit(record));
+        const BufferedRead read(f.get(), SizeLimit(record));
+        const std::string_view bytes = read.bytes();
         std::u16string text;
         text.reserve(bytes.size() / 2 + 1);
         text.push_back(u' ');
@@ -116,7 +142,8 @@ void ReadPlainText(FileRecord& record) {
         return;
     }
     std::rewind(f.get());
-    const std::string_view bytes = ReadAtMost(f.get(), SizeLimit(record));
+    const BufferedRead read(f.get(), SizeLimit(record));
+    const std::string_view bytes = read.bytes();
     record.text.reserve(bytes.size() + 1);
     record.text.push_back(u' ');
     AppendPlainText(record.text, bytes);
@@ -154,7 +181,10 @@ std::u16string ReadTempTextFile(const ReadContext& context) {
     std::rewind(f.get());
     if (length <= 0)
         return {};
-    std::string_view bytes = ReadAtMost(f.get(), static_cast<std::size_t>(length));
+    // Whatever wrote the file, no more is taken than a conversion may write.
+    const BufferedRead read(f.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                         static_cast<std::uint64_t>(length), wordbin::kMaxConvertedBytes)));
+    std::string_view bytes = read.bytes();
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);

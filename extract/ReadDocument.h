@@ -13,7 +13,10 @@ void ReadDocumentText(FileRecord& record, const ReadContext& context);
 void ReadPlainText(FileRecord& record);
 bool IsRtfFile(const FileRecord& record);
 void ReadWordDocumentText(FileRecord& record, const ReadContext& context);
+// The temporary file's text, decoded from UTF-8: at most as many bytes as a conversion writes.
 std::u16string ReadTempTextFile(const ReadContext& context);
+// The bytes the calling thread's read buffer holds between files.
+std::size_t ReadBufferBytes();
 
 // Appends the decoded bytes of a plain-text file to `out` (the reader puts the leading space first).
 void AppendPlainText(std::u16string& out, std::string_view bytes);

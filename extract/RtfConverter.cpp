@@ -10,31 +10,37 @@
 namespace tessarel {
 namespace {
 
-// Deeper groups still nest correctly; they only share the state of the deepest one kept.
+// Deeper groups still nest correctly: they share the state of the deepest one kept, and keep only
+// what they change (up to as many changes again), to put back when they close.
 constexpr std::size_t kMaxGroupDepth = 1000;
 constexpr std::size_t kMaxFonts = 4096;
 constexpr std::size_t kMaxControlWord = 32;
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable };
 
+// The code page of a group that has named no font yet: the one of the document's default font.
+constexpr int kDefaultFont = -1;
+
 struct GroupState {
     Destination destination = Destination::Text;
     bool hidden = false;
-    int fallbackLength = 1; // \ucN: how many characters stand in for each \uN
-    int codePage = 0;       // of the current font; 0 = the document's
+    int fallbackLength = 1;      // \ucN: how many characters stand in for each \uN
+    int codePage = kDefaultFont; // of the current font; 0 = the document's
 };
 
 // Groups whose content is never shown: tables of the document, pictures and object data, page
 // headers and footers, field instructions, shape properties, bookmarks and index entries.
 bool IsSkippedDestination(std::string_view word) {
     static constexpr std::string_view kSkipped[] = {
-        "colortbl", "stylesheet", "info", "pict", "objdata", "objclass", "header", "headerl",
-        "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "fldinst", "filetbl",
-        "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator", "xmlnstbl", "themedata",
-        "colorschememapping", "datastore", "latentstyles", "pgdsctbl", "sp", "sn", "sv",
-        "nonshppict", "bkmkstart", "bkmkend", "template", "docvar", "userprops", "xe", "tc",
-        "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "annotation", "atnid", "atnauthor", "atndate",
-        "fontemb", "fontfile", "pn", "panose", "falt", "blipuid", "mmathPr", "passwordhash",
+        "colortbl",   "stylesheet",   "info",      "pict",     "objdata",   "objclass",
+        "header",     "headerl",      "headerr",   "headerf",  "footer",    "footerl",
+        "footerr",    "footerf",      "fldinst",   "filetbl",  "listtable", "listoverridetable",
+        "revtbl",     "rsidtbl",      "generator", "xmlnstbl", "themedata", "colorschememapping",
+        "datastore",  "latentstyles", "pgdsctbl",  "sp",       "sn",        "sv",
+        "nonshppict", "bkmkstart",    "bkmkend",   "template", "docvar",    "userprops",
+        "xe",         "tc",           "ftnsep",    "ftnsepc",  "aftnsep",   "aftnsepc",
+        "annotation", "atnid",        "atnauthor", "atndate",  "fontemb",   "fontfile",
+        "pn",         "panose",       "falt",      "blipuid",  "mmathPr",   "passwordhash",
     };
     return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
 }
@@ -46,10 +52,10 @@ char16_t SymbolOf(std::string_view word) {
         char16_t unit;
     };
     static constexpr Symbol kSymbols[] = {
-        {"tab", u'\t'},        {"cell", u'\t'},      {"nestcell", u'\t'},   {"emdash", 0x2014},
-        {"endash", 0x2013},    {"emspace", 0x2003},  {"enspace", 0x2002},   {"qmspace", 0x2005},
-        {"bullet", 0x2022},    {"lquote", 0x2018},   {"rquote", 0x2019},    {"ldblquote", 0x201C},
-        {"rdblquote", 0x201D}, {"zwj", 0x200D},      {"zwnj", 0x200C},      {"ltrmark", 0x200E},
+        {"tab", u'\t'},        {"cell", u'\t'},     {"nestcell", u'\t'}, {"emdash", 0x2014},
+        {"endash", 0x2013},    {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005},
+        {"bullet", 0x2022},    {"lquote", 0x2018},  {"rquote", 0x2019},  {"ldblquote", 0x201C},
+        {"rdblquote", 0x201D}, {"zwj", 0x200D},     {"zwnj", 0x200C},    {"ltrmark", 0x200E},
         {"rtlmark", 0x200F},   {"zwbo", 0x200B},
     };
     for (const Symbol& s : kSymbols)
@@ -73,8 +79,12 @@ int HexValue(char c) {
     return -1;
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 class Converter {
 public:
@@ -91,6 +101,11 @@ private:
     void emit(std::u16string_view piece);
     void emitUnit(char16_t unit) { emit(std::u16string_view(&unit, 1)); }
     void flushBytes();
+    // The current group is a destination whose content is left out.
+    void skipDestination();
+    // The state to change; beyond the kept depth its old value is saved first. Null when there is
+    // no room to save it: the change is then left out rather than outlive its group.
+    GroupState* changeState();
     // A character that may be the fallback of the last \uN, which is then dropped.
     bool consumedByFallback();
     int effectiveCodePage() const;
@@ -103,6 +118,10 @@ private:
     std::u16string text_;
     std::vector<GroupState> stack_;
     std::size_t overflowDepth_ = 0;
+    // States that groups beyond the kept depth changed, with the depth that changed them.
+    std::vector<std::pair<std::size_t, GroupState>> overflowSaved_;
+    // The depth beyond the kept ones at which a skipped destination began; 0 for none.
+    std::size_t overflowSkipDepth_ = 0;
     bool groupStart_ = false;
     bool ignorable_ = false;
     bool done_ = false;
@@ -146,12 +165,12 @@ std::u16string Converter::run() {
             const std::size_t wordStart = pos_;
             while (pos_ < rtf_.size() && IsLetter(rtf_[pos_]))
                 ++pos_;
-            const std::string_view word =
-                rtf_.substr(wordStart, std::min(pos_ - wordStart, kMaxControlWord));
+            const std::string_view word = rtf_.substr(wordStart, std::min(pos_ - wordStart, kMaxControlWord));
             bool hasParameter = false;
             bool negative = false;
             long parameter = 0;
-            if (pos_ < rtf_.size() && rtf_[pos_] == '-' && pos_ + 1 < rtf_.size() && IsDigit(rtf_[pos_ + 1])) {
+            if (pos_ < rtf_.size() && rtf_[pos_] == '-' && pos_ + 1 < rtf_.size() &&
+                IsDigit(rtf_[pos_ + 1])) {
                 negative = true;
                 ++pos_;
             }
@@ -184,13 +203,13 @@ std::u16string Converter::run() {
 void Converter::openGroup() {
     flushBytes();
     fallbackLeft_ = 0;
+    groupStart_ = true;
+    ignorable_ = false;
     if (stack_.size() >= kMaxGroupDepth) {
         ++overflowDepth_;
         return;
     }
     stack_.push_back(stack_.empty() ? GroupState{} : stack_.back());
-    groupStart_ = true;
-    ignorable_ = false;
 }
 
 void Converter::closeGroup() {
@@ -198,6 +217,12 @@ void Converter::closeGroup() {
     fallbackLeft_ = 0;
     groupStart_ = false;
     if (overflowDepth_ > 0) {
+        if (!overflowSaved_.empty() && overflowSaved_.back().first == overflowDepth_) {
+            stack_.back() = overflowSaved_.back().second;
+            overflowSaved_.pop_back();
+        }
+        if (overflowSkipDepth_ == overflowDepth_)
+            overflowSkipDepth_ = 0;
         --overflowDepth_;
         return;
     }
@@ -208,8 +233,34 @@ void Converter::closeGroup() {
         done_ = true;
 }
 
+void Converter::skipDestination() {
+    // Beyond the kept depth the whole group is left out by its depth, which needs no saved state.
+    if (overflowDepth_ > 0) {
+        if (!overflowSkipDepth_)
+            overflowSkipDepth_ = overflowDepth_;
+        return;
+    }
+    state().destination = Destination::Skip;
+}
+
+GroupState* Converter::changeState() {
+    if (stack_.empty())
+        return nullptr;
+    if (overflowDepth_ == 0 || (!overflowSaved_.empty() && overflowSaved_.back().first == overflowDepth_))
+        return &stack_.back();
+    if (overflowSaved_.size() >= kMaxGroupDepth)
+        return nullptr;
+    overflowSaved_.emplace_back(overflowDepth_, stack_.back());
+    return &stack_.back();
+}
+
 int Converter::effectiveCodePage() const {
-    const int page = stack_.empty() ? 0 : stack_.back().codePage;
+    int page = stack_.empty() ? 0 : stack_.back().codePage;
+    if (page == kDefaultFont) {
+        // The font table comes after \deff, so the default font's page is looked up as text comes.
+        const auto font = fontCodePages_.find(defaultFont_);
+        page = font != fontCodePages_.end() ? font->second : 0;
+    }
     return page ? page : documentCodePage_;
 }
 
@@ -239,7 +290,7 @@ void Converter::flushBytes() {
 void Converter::textByte(char byte) {
     groupStart_ = false;
     ignorable_ = false;
-    if (stack_.empty() || consumedByFallback())
+    if (stack_.empty() || overflowSkipDepth_ || consumedByFallback())
         return;
     const GroupState& s = state();
     // A NUL would end the text early wherever it is read as a C string.
@@ -277,10 +328,10 @@ void Converter::controlSymbol(char symbol) {
     groupStart_ = false;
     if (ignorable_ && !stack_.empty()) {
         ignorable_ = false;
-        state().destination = Destination::Skip;
+        skipDestination();
     }
     flushBytes();
-    if (stack_.empty() || consumedByFallback())
+    if (stack_.empty() || overflowSkipDepth_ || consumedByFallback())
         return;
     const GroupState& s = state();
     if (s.destination != Destination::Text || s.hidden)
@@ -306,7 +357,7 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
     flushBytes();
     if (stack_.empty())
         return;
-    GroupState& s = state();
+    const GroupState& s = state();
     const bool atGroupStart = groupStart_;
     groupStart_ = false;
 
@@ -317,21 +368,25 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
         consumedByFallback();
         return;
     }
-    if (s.destination == Destination::Skip)
+    if (s.destination == Destination::Skip || overflowSkipDepth_)
         return;
     if (atGroupStart && ignorable_) {
         // No destination marked as ignorable carries text that is shown.
         ignorable_ = false;
-        s.destination = Destination::Skip;
+        skipDestination();
         return;
     }
     ignorable_ = false;
     if (atGroupStart && word == "fonttbl") {
-        s.destination = Destination::FontTable;
+        // A font table as deep as that is no document's: it is left out.
+        if (overflowDepth_ > 0)
+            skipDestination();
+        else
+            state().destination = Destination::FontTable;
         return;
     }
     if (atGroupStart && IsSkippedDestination(word)) {
-        s.destination = Destination::Skip;
+        skipDestination();
         return;
     }
     if (s.destination == Destination::FontTable) {
@@ -342,8 +397,9 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
         } else if ((word == "fcharset" || word == "cpg") && fontBeingDefined_ >= 0) {
             const auto font = fontCodePages_.find(fontBeingDefined_);
             if (font != fontCodePages_.end()) {
-                const int page = word == "cpg" ? static_cast<int>(parameter)
-                                               : CodePageDecoder::CharsetCodePage(static_cast<int>(parameter));
+                const int page = word == "cpg"
+                                     ? static_cast<int>(parameter)
+                                     : CodePageDecoder::CharsetCodePage(static_cast<int>(parameter));
                 if (page)
                     font->second = page;
             }
@@ -379,22 +435,26 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
 
     // Character formatting of the group.
     if (word == "uc") {
-        s.fallbackLength = static_cast<int>(std::clamp(parameter, 0L, 16L));
+        if (GroupState* changed = changeState())
+            changed->fallbackLength = static_cast<int>(std::clamp(parameter, 0L, 16L));
         return;
     }
     if (word == "v") {
-        s.hidden = !hasParameter || parameter != 0;
+        if (GroupState* changed = changeState())
+            changed->hidden = !hasParameter || parameter != 0;
         return;
     }
     if (word == "f" && hasParameter) {
         const auto font = fontCodePages_.find(static_cast<int>(parameter));
-        s.codePage = font != fontCodePages_.end() ? font->second : 0;
+        if (GroupState* changed = changeState())
+            changed->codePage = font != fontCodePages_.end() ? font->second : 0;
         return;
     }
     if (word == "plain") {
-        s.hidden = false;
-        const auto font = fontCodePages_.find(defaultFont_);
-        s.codePage = font != fontCodePages_.end() ? font->second : 0;
+        if (GroupState* changed = changeState()) {
+            changed->hidden = false;
+            changed->codePage = kDefaultFont;
+        }
         return;
     }
 
@@ -421,6 +481,8 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
 
 } // namespace
 
-std::u16string RtfConverterControl::convert(std::string_view rtf) { return Converter(rtf).run(); }
+std::u16string RtfConverterControl::convert(std::string_view rtf) {
+    return Converter(rtf).run();
+}
 
 } // namespace tessarel

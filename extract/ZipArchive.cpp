@@ -4,8 +4,8 @@
 
 #include <unzip.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -17,7 +17,9 @@ namespace {
 constexpr std::uint64_t kMaxMembers = 1'000'000;
 constexpr std::size_t kChunk = 64 * 1024;
 
-unzFile Handle(void* handle) { return static_cast<unzFile>(handle); }
+unzFile Handle(void* handle) {
+    return static_cast<unzFile>(handle);
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -93,7 +95,8 @@ bool ZipArchive::extractMember(int index, const std::string& targetPath, std::ui
         }
         if (got == 0)
             break;
-        if (std::fwrite(chunk.data(), 1, static_cast<std::size_t>(got), out.get()) != static_cast<std::size_t>(got)) {
+        if (std::fwrite(chunk.data(), 1, static_cast<std::size_t>(got), out.get()) !=
+            static_cast<std::size_t>(got)) {
             ok = false;
             break;
         }
@@ -101,15 +104,17 @@ bool ZipArchive::extractMember(int index, const std::string& targetPath, std::ui
     }
     if (ok && written >= cap)
         cut = true;
-    // The checksum is only known once the whole member was read; a cut member keeps its prefix.
+    // A member that inflated to its end is kept whatever its checksum says: only one that fails
+    // to inflate gives nothing. The checksum is only known once the whole member was read, so a
+    // cut member keeps its prefix as well.
     const int closed = unzCloseCurrentFile(zip);
-    if (!cut && closed != UNZ_OK)
+    if (!cut && closed != UNZ_OK && closed != UNZ_CRCERROR)
         ok = false;
     if (std::fclose(out.release()) != 0)
         ok = false;
     if (!ok)
         TruncateFile(targetPath);
-    else if (writtenOut)
+    if (writtenOut)
         *writtenOut = written;
     return ok;
 }

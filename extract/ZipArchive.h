@@ -25,8 +25,9 @@ public:
 
     // Replaces the content of targetPath with the member's inflated bytes, at most `cap` of them:
     // a member that inflates beyond the cap is cut there, so no archive can fill the disk.
-    // False (and the target left empty) when the member can't be read or fails to inflate;
-    // `written`, when given, receives the number of bytes written.
+    // False (and the target left empty) when the member can't be read or fails to inflate; a
+    // checksum that disagrees with a member inflated to its end is no failure. `written`, when
+    // given, receives the number of bytes inflated, whether the extraction succeeded or not.
     bool extractMember(int index, const std::string& targetPath, std::uint64_t cap,
                        std::uint64_t* written = nullptr);
 

@@ -24,11 +24,17 @@ std::string ArchivePath(const FileRecord& record) {
 }
 
 // Extracts one member to the temporary file and reads it back decoded. Empty when nothing was
-// extracted for this document, so the file's earlier content is never read.
-bool ExtractMember(ZipArchive& zip, int index, const ReadContext& context, std::uint64_t cap,
-                   std::u16string& part, std::uint64_t* written = nullptr) {
+// extracted for this document, so the file's earlier content is never read. Whatever the member
+// inflated, extracted or not, is taken from the document's budget.
+bool ExtractMember(ZipArchive& zip, int index, const ReadContext& context, std::uint64_t& budget,
+                   std::u16string& part) {
     part.clear();
-    if (index < 0 || !zip.extractMember(index, context.wordTempPath, cap, written))
+    if (index < 0 || budget == 0)
+        return false;
+    std::uint64_t written = 0;
+    const bool extracted = zip.extractMember(index, context.wordTempPath, budget, &written);
+    budget -= std::min(budget, written);
+    if (!extracted)
         return false;
     part = ReadTempTextFile(context);
     return true;
@@ -55,7 +61,8 @@ void ReadNamedMember(FileRecord& record, const ReadContext& context, const std::
         if (zip.memberName(i) == name)
             last = i;
     std::u16string part;
-    if (ExtractMember(zip, last, context, kMaxInflatedBytes, part))
+    std::uint64_t budget = kMaxInflatedBytes;
+    if (ExtractMember(zip, last, context, budget, part))
         ScanInto(record, part, scan);
 }
 
@@ -67,16 +74,18 @@ void ReadDocxText(FileRecord& record, const ReadContext& context) {
         return;
     ZipArchive zip(ArchivePath(record));
     // The main part is found by name: producers store it at different places in the archive.
+    // The relationships and the main part share one budget.
     std::u16string part;
+    std::uint64_t budget = kMaxInflatedBytes;
     int main = -1;
-    if (ExtractMember(zip, zip.findMember("_rels/.rels"), context, kMaxInflatedBytes, part)) {
+    if (ExtractMember(zip, zip.findMember("_rels/.rels"), context, budget, part)) {
         const std::string target = MainDocumentTarget(ToUtf8(part));
         if (!target.empty())
             main = zip.findMember(target);
     }
     if (main < 0)
         main = zip.findMember("word/document.xml");
-    if (ExtractMember(zip, main, context, kMaxInflatedBytes, part))
+    if (ExtractMember(zip, main, context, budget, part))
         ScanInto(record, part, ScanDocxText);
 }
 
@@ -97,18 +106,20 @@ void ReadPptxText(FileRecord& record, const ReadContext& context) {
     std::u16string slides;
     std::u16string part;
     std::uint64_t budget = kMaxInflatedBytes;
-    int slots = 0;
-    for (int i = 0; i < zip.memberCount() && slots < kMaxSlides && budget > 0; ++i) {
+    // Every attempt takes a slot, failed ones too: a directory naming a broken slide a million
+    // times costs no more than a thousand slides.
+    int attempts = 0;
+    bool extracted = false;
+    for (int i = 0; i < zip.memberCount() && attempts < kMaxSlides && budget > 0; ++i) {
         if (zip.memberName(i).compare(0, 16, "ppt/slides/slide") != 0)
             continue;
-        std::uint64_t written = 0;
-        if (!ExtractMember(zip, i, context, budget, part, &written))
+        ++attempts;
+        if (!ExtractMember(zip, i, context, budget, part))
             continue;
-        ++slots;
-        budget -= std::min(budget, written);
+        extracted = true;
         slides += part;
     }
-    if (slots > 0)
+    if (extracted)
         ScanInto(record, slides, ScanPptxText);
 }
 

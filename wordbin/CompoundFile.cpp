@@ -242,14 +242,19 @@ bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t ind
     const std::vector<std::uint32_t>& depot = small ? m_smallDepot : m_bigDepot;
     // Links are followed only as far as a read needs them, so damage beyond the text is harmless.
     while (chain.blocks.size() <= index && !chain.ended) {
-        // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
-        if (chain.next == kEndOfChain || chain.blocks.size() >= depot.size()) {
+        if (chain.next == kEndOfChain) {
             chain.ended = true;
             break;
         }
+        // A block beyond the depot is damage, an empty depot included.
         if (chain.next >= depot.size())
             Report(Status::Fatal,
                    small ? "The Small Block Depot is damaged" : "The Big Block Depot is damaged");
+        // A chain never holds more blocks than its depot; a longer one is a loop and ends there.
+        if (chain.blocks.size() >= depot.size()) {
+            chain.ended = true;
+            break;
+        }
         chain.blocks.push_back(chain.next);
         chain.next = depot[chain.next];
     }

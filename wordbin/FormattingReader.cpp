@@ -57,8 +57,9 @@ public:
           m_sectionBudget(4 * document.source.Size() + (1 << 20)) {}
 
     void ReadAll() {
-        // The Word 1/2 style sheet has a layout of its own; those paragraphs start from the defaults.
-        if (m_layout != ModifierLayout::Word2)
+        if (m_layout == ModifierLayout::Word2)
+            m_styles.ReadWord2(Table(m_places.styleSheet, 2));
+        else
             m_styles.Read(Table(m_places.styleSheet, 4), m_layout);
         ReadParagraphRuns();
         ReadSections();
@@ -183,7 +184,9 @@ private:
             modifiers = properties.subspan(from, std::min(modifierBytes, properties.size() - from));
         }
         ParagraphRecord record = m_styles.RecordFor(style);
-        record.styleIndex = style;
+        // A Word 1/2 style code is no index: the style sheet gives the paragraph its index.
+        if (m_layout != ModifierLayout::Word2)
+            record.styleIndex = style;
         ForEachModifier(m_layout, modifiers, [&](const Modifier& modifier) {
             ApplyParagraphModifier(m_layout, modifier, record);
             NoteRowModifier(m_layout, modifier, marks);

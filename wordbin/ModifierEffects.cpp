@@ -182,7 +182,7 @@ void CorrectParagraph(ParagraphRecord& record) {
 void NoteRowModifier(ModifierLayout layout, const Modifier& modifier, RowMarks& marks) {
     const std::uint16_t code = modifier.code;
     const std::uint8_t flag = Get8(modifier.operand, 0);
-    std::span<const std::uint8_t> definition;
+    bool defines = false;
     if (layout == ModifierLayout::Word97) {
         if (code == 0x2416 || code == 0x244B)
             marks.inTable = marks.inTable || flag != 0;
@@ -190,8 +190,8 @@ void NoteRowModifier(ModifierLayout layout, const Modifier& modifier, RowMarks& 
             marks.rowEnd = marks.rowEnd || flag != 0;
         else if (code >= 0x6424 && code <= 0x6427)
             marks.borders |= static_cast<std::uint8_t>(1 << (code - 0x6424));
-        else if (code == 0xD608 && Get16(modifier.operand, 0) >= 6)
-            definition = modifier.operand.subspan(2);
+        else if (code == 0xD608)
+            defines = true;
     } else {
         const bool word2 = layout == ModifierLayout::Word2;
         if (code == 24)
@@ -202,12 +202,18 @@ void NoteRowModifier(ModifierLayout layout, const Modifier& modifier, RowMarks& 
             marks.borders |= static_cast<std::uint8_t>(1 << (code - 38));
         else if (word2 && code >= 30 && code <= 33)
             marks.borders |= static_cast<std::uint8_t>(1 << (code - 30));
-        else if ((word2 ? (code == 152 || code == 154) : code == 190) && !modifier.operand.empty())
-            definition = modifier.operand.subspan(1);
+        else if (word2 ? (code == 152 || code == 154) : code == 190)
+            defines = true;
     }
-    if (definition.empty())
+    // Every generation lays the definition out alike: a 16-bit operand size, the column count,
+    // then the column boundaries. One too short to hold a column, or with none, defines no row,
+    // and its text stays ordinary paragraphs.
+    if (!defines || Get16(modifier.operand, 0) < 6)
         return;
-    const std::uint8_t columns = definition[0];
+    const auto definition = modifier.operand.subspan(2);
+    const std::uint8_t columns = Get8(definition, 0);
+    if (columns == 0)
+        return;
     if (columns >= kMaxColumns)
         Report(Status::Fatal, "The number of columns is corrupt");
     marks.hasDefinition = true;

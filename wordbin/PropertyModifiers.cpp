@@ -149,10 +149,17 @@ bool ModifierGroupEndsRow(const std::vector<std::uint8_t>& group, int wordVersio
     ForEachModifier(layout, group, [&](const Modifier& modifier) {
         if (modifier.code == rowEnd && !modifier.operand.empty() && modifier.operand[0] != 0)
             ends = true;
-        if (layout == ModifierLayout::Word97
-                ? modifier.code == kDefineTable97
-                : (modifier.code == 190 || modifier.code == 152 || modifier.code == 154))
-            defines = true;
+        switch (layout) {
+        case ModifierLayout::Word97:
+            defines = defines || modifier.code == kDefineTable97;
+            break;
+        case ModifierLayout::Word6:
+            defines = defines || modifier.code == 190;
+            break;
+        case ModifierLayout::Word2:
+            defines = defines || modifier.code == 152 || modifier.code == 154;
+            break;
+        }
     });
     return ends && defines;
 }

@@ -122,7 +122,140 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
             m_styles[i].styleIndex = static_cast<std::uint16_t>(i);
 }
 
+namespace {
+
+// The Word 1/2 style sheet: the count of standard styles, then three string tables (names,
+// character properties, paragraph properties), each a 16-bit byte count that includes itself
+// followed by one entry a slot (a length byte, 255 for an unused slot, and that many bytes), then
+// the 16-bit slot count and two bytes a slot (next style code, base style code). Slot s holds the
+// style whose code is (s - standard count) mod 256.
+constexpr std::size_t kWord2Codes = 256;
+constexpr std::uint8_t kUnusedSlot = 255;
+constexpr std::uint8_t kFirstHeadingCode = 246; // heading 9; heading 1 is 254
+
+// The entries of one string table at `at`, by slot; false when the table leaves the sheet or its
+// entries leave the table. Unused slots get no bytes and are marked in `used`.
+bool ReadWord2Table(std::span<const std::uint8_t> sheet, std::size_t& at,
+                    std::vector<std::span<const std::uint8_t>>& entries, std::vector<bool>& used) {
+    const std::size_t length = Get16(sheet, at);
+    if (length < 2 || at + length > sheet.size())
+        return false;
+    const std::size_t end = at + length;
+    for (std::size_t pos = at + 2; pos < end;) {
+        const std::uint8_t size = sheet[pos];
+        if (size == kUnusedSlot) {
+            entries.emplace_back();
+            used.push_back(false);
+            ++pos;
+            continue;
+        }
+        if (pos + 1 + size > end)
+            return false;
+        entries.push_back(sheet.subspan(pos + 1, size));
+        used.push_back(true);
+        pos += 1 + size;
+    }
+    at = end;
+    return true;
+}
+
+// The font bits a Word 1/2 character record sets in its first two bytes.
+void ApplyWord2Characters(std::span<const std::uint8_t> characters, FontRecord& font) {
+    if (characters.empty())
+        return;
+    const std::uint8_t flags = characters[0];
+    const bool revision = Get8(characters, 1) & 1;
+    const std::pair<std::uint8_t, std::uint16_t> bits[] = {
+        {1 << 0, font_style::kBold},          {1 << 1, font_style::kItalic},
+        {1 << 5, font_style::kSmallCapitals}, {1 << 6, font_style::kAllCapitals},
+        {1 << 7, font_style::kHidden},
+    };
+    for (const auto& [bit, style] : bits) {
+        if (flags & bit)
+            font.style |= style;
+        else
+            font.style &= static_cast<std::uint16_t>(~style);
+    }
+    // Struck-through text under revision marks is deleted text.
+    const std::uint16_t strike = revision ? font_style::kDeleted : font_style::kStrike;
+    font.style &= static_cast<std::uint16_t>(~(font_style::kDeleted | font_style::kStrike));
+    if (flags & (1 << 2))
+        font.style |= strike;
+}
+
+} // namespace
+
+void StyleSheet::ReadWord2(std::span<const std::uint8_t> bytes) {
+    m_word2 = true;
+    m_styles.clear();
+    m_defined.clear();
+    if (bytes.size() < 2)
+        return;
+    const std::size_t standard = Get16(bytes, 0);
+    std::size_t at = 2;
+    std::vector<std::span<const std::uint8_t>> names, characters, paragraphs;
+    std::vector<bool> named, withCharacters, withParagraphs;
+    if (!ReadWord2Table(bytes, at, names, named) || !ReadWord2Table(bytes, at, characters, withCharacters) ||
+        !ReadWord2Table(bytes, at, paragraphs, withParagraphs))
+        return;
+    const std::size_t slots = std::min<std::size_t>(Get16(bytes, at), kWord2Codes);
+    if (at + 2 + 2 * slots > bytes.size())
+        return;
+    const auto baseOf = [&](std::size_t slot) { return bytes[at + 2 + 2 * slot + 1]; };
+    const auto slotOf = [standard](std::size_t code) { return (code + standard) % kWord2Codes; };
+
+    std::vector<bool> defined(kWord2Codes, false);
+    for (std::size_t code = 0; code < kWord2Codes; ++code) {
+        const std::size_t slot = slotOf(code);
+        defined[code] = slot < slots && slot < named.size() && named[slot];
+    }
+    std::vector<ParagraphRecord> styles(kWord2Codes);
+    std::vector<int> state(kWord2Codes, 0); // 0 not built, 1 being built, 2 built
+    // A style starts from its base style; a base that is missing, or a chain that comes back to
+    // a style being built, starts from the defaults.
+    const auto build = [&](std::size_t code, auto& self) -> const ParagraphRecord& {
+        ParagraphRecord& record = styles[code];
+        if (state[code] != 0)
+            return record;
+        state[code] = 1;
+        ParagraphRecord built;
+        built.font = m_defaultFont;
+        const std::size_t slot = slotOf(code);
+        const std::size_t base = baseOf(slot);
+        if (base != code && defined[base] && state[base] != 1)
+            built = self(base, self);
+        if (slot < characters.size())
+            ApplyWord2Characters(characters[slot], built.font);
+        if (code == 0)
+            built.styleIndex = 0;
+        else if (code >= kFirstHeadingCode && code < kUnusedSlot)
+            built.styleIndex = static_cast<std::uint16_t>(255 - code);
+        else
+            built.styleIndex = static_cast<std::uint16_t>(10 + slot); // never a heading number
+        record = built;
+        state[code] = 2;
+        return record;
+    };
+    for (std::size_t code = 0; code < kWord2Codes; ++code)
+        if (defined[code])
+            build(code, build);
+    m_styles = std::move(styles);
+    m_defined = std::move(defined);
+}
+
+ParagraphRecord StyleSheet::StandardWord2Style() const {
+    if (!m_defined.empty() && m_defined[0])
+        return m_styles[0];
+    ParagraphRecord record;
+    record.font = m_defaultFont;
+    record.styleIndex = 0;
+    return record;
+}
+
 ParagraphRecord StyleSheet::RecordFor(std::uint16_t styleIndex) const {
+    if (m_word2)
+        return styleIndex < m_defined.size() && m_defined[styleIndex] ? m_styles[styleIndex]
+                                                                      : StandardWord2Style();
     if (styleIndex < m_styles.size())
         return m_styles[styleIndex];
     ParagraphRecord record;

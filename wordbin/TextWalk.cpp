@@ -1,6 +1,7 @@
 #include "wordbin/TextWalk.h"
 
 #include "wordbin/CharTranslation.h"
+#include "wordbin/Convert.h"
 #include "wordbin/NumberFormats.h"
 #include "wordbin/PropertyModifiers.h"
 #include "wordbin/Report.h"
@@ -21,6 +22,11 @@ constexpr std::size_t kMaxNumberText = 95;
 constexpr std::size_t kSeparatorLength = 23;
 constexpr std::uint64_t kMinimumOutputLimit = 1 << 20;
 constexpr std::uint64_t kOutputPerSourceByte = 32;
+
+std::uint64_t OutputLimit(std::uint64_t sourceSize) {
+    return std::min<std::uint64_t>(
+        kMaxConvertedBytes, std::max<std::uint64_t>(kMinimumOutputLimit, kOutputPerSourceByte * sourceSize));
+}
 
 bool IsLineBreakKind(std::uint32_t value) {
     return value == control::kLineBreak || value == control::kParagraphEnd || value == control::kPageBreak ||
@@ -48,10 +54,8 @@ ConversionSettings CurrentSettings() {
 
 TextWalk::TextWalk(const Document& document, const ConversionSettings& settings, std::string& output)
     : m_document(document), m_settings(settings), m_output(output),
-      m_outputLimit(
-          std::max<std::uint64_t>(kMinimumOutputLimit, kOutputPerSourceByte * document.source.Size())),
-      m_section(&document.formatting.FirstSection()) {
-    m_output.reserve(document.source.Size());
+      m_outputLimit(OutputLimit(document.source.Size())), m_section(&document.formatting.FirstSection()) {
+    m_output.reserve(std::min<std::uint64_t>(document.source.Size(), m_outputLimit));
 }
 
 void TextWalk::Run() {
@@ -81,9 +85,19 @@ void TextWalk::WalkList(TextList list) {
     m_row = nullptr;
     m_afterRow = false;
     m_rowText.clear();
+    m_pendingRow = nullptr;
+    m_runStarts = false;
     CharacterReader reader(m_document.text.List(list), m_document.source);
     RawCharacter character;
     while (reader.Next(character)) {
+        // A style run starts a paragraph, and may start a table row, even where its first
+        // characters are field marks or translate to nothing: the first character kept opens them.
+        RecordAt(character.streamOffset);
+        if (m_run && m_run->start == character.streamOffset) {
+            m_runStarts = true;
+            if (!m_row && !m_pendingRow)
+                m_pendingRow = m_document.formatting.RowStartingAt(character.streamOffset);
+        }
         // Field instructions lie between 0x13 and 0x14; the result after 0x14 is kept.
         if (character.raw == 0x13) {
             m_skippingField = true;
@@ -123,8 +137,15 @@ bool TextWalk::DropsCharacter(const ParagraphRecord& record) const {
 
 void TextWalk::Handle(std::uint32_t value, const RawCharacter& character, TextList list) {
     const ParagraphRecord& record = RecordAt(character.streamOffset);
-    if (!m_row && m_run && m_run->start == character.streamOffset) {
-        if (const RowRecord* row = m_document.formatting.RowStartingAt(character.streamOffset)) {
+    if (m_runStarts) {
+        m_runStarts = false;
+        m_paragraphStart = true;
+    }
+    if (m_pendingRow) {
+        const RowRecord* row = m_pendingRow;
+        m_pendingRow = nullptr;
+        // A row whose every character was dropped is over before anything opens it.
+        if (!m_row && character.streamOffset <= row->end) {
             if (m_lineHasText || !m_line.empty())
                 EndLine(false);
             m_row = row;

@@ -64,6 +64,8 @@ private:
     bool m_sawFootnoteReference = false;
     bool m_sawEndnoteReference = false;
 
+    bool m_runStarts = false;                // a style run started since the last character kept
+    const RowRecord* m_pendingRow = nullptr; // opens at the next character kept
     const RowRecord* m_row = nullptr;
     std::string m_rowText; // cells end with 7, line ends within a cell are "\n"
     bool m_afterRow = false;

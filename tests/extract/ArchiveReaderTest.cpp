@@ -30,24 +30,26 @@ TEST_P(TagScans, YieldTheText) {
 }
 
 const ScanCase kScanCases[] = {
-    {"DocxTwoParagraphs", ScanDocxText, u"<w:p><w:r><w:t>one</w:t></w:r></w:p><w:p><w:r><w:t>two</w:t></w:r></w:p>",
-     u"one\ntwo"},
-    {"DocxRunsJoined", ScanDocxText, u"<w:p><w:r><w:t>kalei</w:t></w:r><w:r><w:t xml:space=\"preserve\">dosc</w:t></w:r><w:r><w:t>ope</w:t></w:r></w:p>",
+    {"DocxTwoParagraphs", ScanDocxText,
+     u"<w:p><w:r><w:t>one</w:t></w:r></w:p><w:p><w:r><w:t>two</w:t></w:r></w:p>", u"one\ntwo"},
+    {"DocxRunsJoined", ScanDocxText,
+     u"<w:p><w:r><w:t>kalei</w:t></w:r><w:r><w:t "
+     u"xml:space=\"preserve\">dosc</w:t></w:r><w:r><w:t>ope</w:t></w:r></w:p>",
      u"kaleidoscope"},
     {"DocxEntityKept", ScanDocxText, u"<w:p><w:t>A &amp; B</w:t></w:p>", u"A &amp; B"},
     {"DocxEmptyParagraphsOneLineFeed", ScanDocxText,
      u"<w:p><w:t>a</w:t></w:p><w:p></w:p><w:p><w:pPr/></w:p><w:p><w:tab/><w:t>b</w:t></w:p>", u"a\nb"},
-    {"DocxTableTagsCarryNoText", ScanDocxText, u"<w:tbl><w:tr><w:tc><w:p><w:t>cell</w:t></w:p></w:tc></w:tr></w:tbl>",
-     u"cell"},
+    {"DocxTableTagsCarryNoText", ScanDocxText,
+     u"<w:tbl><w:tr><w:tc><w:p><w:t>cell</w:t></w:p></w:tc></w:tr></w:tbl>", u"cell"},
     {"DocxUnclosedRunStops", ScanDocxText, u"<w:p><w:t>kept</w:t></w:p><w:p><w:t>lost", u"kept\n"},
-    {"XlsxTwoStrings", ScanXlsxText, u"<sst><si><t>first</t></si><si><t xml:space=\"preserve\">second</t></si></sst>",
-     u"first\nsecond\n"},
-    {"XlsxRichRunsOnLines", ScanXlsxText, u"<si><r><rPr/><t>Com</t></r><r><t>pliance</t></r></si><tableParts/>",
-     u"Com\npliance\n"},
-    {"PptxRunsOnLines", ScanPptxText, u"<a:p><a:r><a:t>Title</a:t></a:r></a:p><a:t lang=\"x\">skipped</a:t><a:t>Body</a:t>",
-     u"Title\nBody\n"},
-    {"OdtPiecesSpaced", ScanOdtText, u"<?xml?>\n<office:text><text:p>one</text:p><text:p>two</text:p></office:text>",
-     u"\n one two "},
+    {"XlsxTwoStrings", ScanXlsxText,
+     u"<sst><si><t>first</t></si><si><t xml:space=\"preserve\">second</t></si></sst>", u"first\nsecond\n"},
+    {"XlsxRichRunsOnLines", ScanXlsxText,
+     u"<si><r><rPr/><t>Com</t></r><r><t>pliance</t></r></si><tableParts/>", u"Com\npliance\n"},
+    {"PptxRunsOnLines", ScanPptxText,
+     u"<a:p><a:r><a:t>Title</a:t></a:r></a:p><a:t lang=\"x\">skipped</a:t><a:t>Body</a:t>", u"Title\nBody\n"},
+    {"OdtPiecesSpaced", ScanOdtText,
+     u"<?xml?>\n<office:text><text:p>one</text:p><text:p>two</text:p></office:text>", u"\n one two "},
     {"OdtSplitWordGetsSpace", ScanOdtText, u"<text:p>kalei<text:span>dosc</text:span>ope<text:tab/></text:p>",
      u"kalei dosc ope "},
     {"OdtOneLeadingSpaceDropped", ScanOdtText, u"<p>  two spaces</p>", u" two spaces "},
@@ -57,19 +59,23 @@ INSTANTIATE_TEST_SUITE_P(Parts, TagScans, ::testing::ValuesIn(kScanCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainDocumentTarget, ComesFromTheOfficeDocumentRelationship) {
-    EXPECT_EQ(MainDocumentTarget("<Relationships><Relationship Id=\"rId2\" Type=\"http://x/metadata/core-properties\" "
-                                 "Target=\"docProps/core.xml\"/><Relationship Id=\"rId1\" "
-                                 "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-                                 "Target=\"/word/main.xml\"/></Relationships>"),
-              "word/main.xml");
-    EXPECT_EQ(MainDocumentTarget("<Relationship Type='a/officeDocument' TargetMode='x' Target='./w/d.xml'/>"), "w/d.xml");
+    EXPECT_EQ(
+        MainDocumentTarget(
+            "<Relationships><Relationship Id=\"rId2\" Type=\"http://x/metadata/core-properties\" "
+            "Target=\"docProps/core.xml\"/><Relationship Id=\"rId1\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+            "Target=\"/word/main.xml\"/></Relationships>"),
+        "word/main.xml");
+    EXPECT_EQ(MainDocumentTarget("<Relationship Type='a/officeDocument' TargetMode='x' Target='./w/d.xml'/>"),
+              "w/d.xml");
     EXPECT_EQ(MainDocumentTarget("<Relationship Type=\"a/styles\" Target=\"s.xml\"/>"), "");
     EXPECT_EQ(MainDocumentTarget("<Relationship Type=\"a/officeDocument\" Target=\"unclosed"), "");
 }
 
 class ArchiveReaders : public ::testing::Test {
 protected:
-    std::u16string read(const std::string& name, const std::vector<std::pair<std::string, std::string>>& members) {
+    std::u16string read(const std::string& name,
+                        const std::vector<std::pair<std::string, std::string>>& members) {
         const std::string path = contents.folder() + "/" + name;
         WriteZip(path, members);
         return ReadText(path, contents.context());
@@ -78,20 +84,24 @@ protected:
 };
 
 TEST_F(ArchiveReaders, DocxMainPartComesFromPackageRelationships) {
-    const std::u16string text = read(
-        "renamed.docx",
-        {{"[Content_Types].xml", "<Types/>"},
-         {"_rels/.rels", "<Relationship Type=\"http://x/officeDocument\" Target=\"word/main.xml\"/>"},
-         {"word/document.xml", "<w:p><w:t>decoy</w:t></w:p>"},
-         {"word/main.xml", "<w:p><w:t>real text</w:t></w:p>"}});
+    const std::u16string text =
+        read("renamed.docx",
+             {{"[Content_Types].xml", "<Types/>"},
+              {"_rels/.rels", "<Relationship Type=\"http://x/officeDocument\" Target=\"word/main.xml\"/>"},
+              {"word/document.xml", "<w:p><w:t>decoy</w:t></w:p>"},
+              {"word/main.xml", "<w:p><w:t>real text</w:t></w:p>"}});
     EXPECT_EQ(text, u"real text");
 }
 
 TEST_F(ArchiveReaders, DocxWithoutRelationshipsReadsWordDocument) {
-    EXPECT_EQ(read("plain.docx", {{"a", "<w:t>no</w:t>"}, {"b", "x"}, {"c", "x"}, {"d", "<w:t>fourth</w:t>"},
+    EXPECT_EQ(read("plain.docx", {{"a", "<w:t>no</w:t>"},
+                                  {"b", "x"},
+                                  {"c", "x"},
+                                  {"d", "<w:t>fourth</w:t>"},
                                   {"word/document.xml", "<w:p><w:t>by name</w:t></w:p>"}}),
               u"by name");
-    EXPECT_EQ(read("none.docx", {{"a", "<w:t>no</w:t>"}, {"b", "x"}, {"c", "x"}, {"d", "<w:t>fourth</w:t>"}}), u"");
+    EXPECT_EQ(read("none.docx", {{"a", "<w:t>no</w:t>"}, {"b", "x"}, {"c", "x"}, {"d", "<w:t>fourth</w:t>"}}),
+              u"");
 }
 
 TEST_F(ArchiveReaders, XlsxWithoutSharedStringsIsEmpty) {
@@ -100,16 +110,16 @@ TEST_F(ArchiveReaders, XlsxWithoutSharedStringsIsEmpty) {
 }
 
 TEST_F(ArchiveReaders, RepeatedMemberNameReadsTheLastOne) {
-    EXPECT_EQ(read("twice.xlsx", {{"xl/sharedStrings.xml", "<t>old</t>"}, {"xl/sharedStrings.xml", "<t>new</t>"}}),
-              u"new\n");
+    EXPECT_EQ(
+        read("twice.xlsx", {{"xl/sharedStrings.xml", "<t>old</t>"}, {"xl/sharedStrings.xml", "<t>new</t>"}}),
+        u"new\n");
 }
 
 TEST_F(ArchiveReaders, PptxSlidesInMemberOrderNotesLeftOut) {
-    const std::u16string text =
-        read("deck.pptx", {{"ppt/slides/slide2.xml", "<a:t>second</a:t>"},
-                           {"ppt/notesSlides/notesSlide1.xml", "<a:t>note</a:t>"},
-                           {"ppt/slides/_rels/slide1.xml.rels", "<a:t>rels</a:t>"},
-                           {"ppt/slides/slide1.xml", "<a:t>first</a:t>"}});
+    const std::u16string text = read("deck.pptx", {{"ppt/slides/slide2.xml", "<a:t>second</a:t>"},
+                                                   {"ppt/notesSlides/notesSlide1.xml", "<a:t>note</a:t>"},
+                                                   {"ppt/slides/_rels/slide1.xml.rels", "<a:t>rels</a:t>"},
+                                                   {"ppt/slides/slide1.xml", "<a:t>first</a:t>"}});
     EXPECT_EQ(text, u"second\nfirst\n");
 }
 
@@ -128,6 +138,49 @@ TEST_F(ArchiveReaders, InflatedMemberIsCapped) {
     const std::u16string text = read("bomb.odt", {{"content.xml", huge}});
     EXPECT_EQ(text, u"");
     EXPECT_LE(std::filesystem::file_size(contents.context().wordTempPath), 64u * 1024 * 1024);
+}
+
+TEST_F(ArchiveReaders, ChecksumErrorKeepsTheInflatedText) {
+    // A part inflated to its end keeps its text whatever its checksum; one that fails to inflate
+    // gives nothing.
+    RawMember spoiled = Deflated("word/document.xml", "<w:p><w:t>kept</w:t></w:p>");
+    spoiled.crc ^= 1;
+    const std::string path = contents.folder() + "/crc.docx";
+    WriteRawZip(path, {spoiled});
+    EXPECT_EQ(ReadText(path, contents.context()), u"kept");
+    RawMember broken = Deflated("word/document.xml", "<w:p><w:t>lost</w:t></w:p>");
+    broken.deflated = "\xFF\xFF\xFF\xFF";
+    WriteRawZip(path, {broken});
+    EXPECT_EQ(ReadText(path, contents.context()), u"");
+}
+
+TEST_F(ArchiveReaders, FailedSlidesTakeTheirSlots) {
+    // A thousand slide entries that fail to inflate use up every slot: the good one after them
+    // is never reached.
+    std::vector<RawMember> members;
+    for (int i = 0; i < 1000; ++i) {
+        members.push_back(Deflated("ppt/slides/slide" + std::to_string(i) + ".xml", "<a:t>x</a:t>"));
+        members.back().deflated = "\xFF\xFF\xFF\xFF";
+    }
+    members.push_back(Deflated("ppt/slides/slide1000.xml", "<a:t>good</a:t>"));
+    const std::string path = contents.folder() + "/broken.pptx";
+    WriteRawZip(path, members);
+    EXPECT_EQ(ReadText(path, contents.context()), u"");
+    members.erase(members.begin());
+    WriteRawZip(path, members);
+    EXPECT_EQ(ReadText(path, contents.context()), u"good\n");
+}
+
+TEST_F(ArchiveReaders, RelationshipsAndMainPartShareOneBudget) {
+    // 40 MiB of relationships leave the main part 24 MiB: its text beyond them is cut off.
+    std::string rels = "<Relationship Type=\"a/officeDocument\" Target=\"word/document.xml\"/>";
+    rels.append(40u * 1024 * 1024, ' ');
+    std::string main = "<w:p><w:t>start</w:t></w:p>";
+    main.append(30u * 1024 * 1024, ' ');
+    main += "<w:p><w:t>end</w:t></w:p>";
+    const std::u16string text = read("budget.docx", {{"_rels/.rels", rels}, {"word/document.xml", main}});
+    EXPECT_NE(text.find(u"start"), std::u16string::npos);
+    EXPECT_EQ(text.find(u"end"), std::u16string::npos);
 }
 
 TEST_F(ArchiveReaders, MembersGoOnlyToTheTemporaryFile) {

@@ -34,4 +34,15 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // Writes a zip archive with these (name, content) members, in this order, deflated.
 void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members);
 
+// A member written as given: its raw deflated bytes, its inflated size and its checksum, which
+// Deflated makes right and a test may spoil.
+struct RawMember {
+    std::string name;
+    std::string deflated;
+    unsigned long size = 0;
+    unsigned long crc = 0;
+};
+RawMember Deflated(const std::string& name, const std::string& content);
+void WriteRawZip(const std::string& path, const std::vector<RawMember>& members);
+
 } // namespace tessarel::test

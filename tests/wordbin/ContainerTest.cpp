@@ -80,6 +80,16 @@ TEST(ContainerTest, DepotNamingABlockBeyondTheFileAbandonsTheConversion) {
     EXPECT_EQ(Convert97(BuildWord97(Plain(u"next\r"))).text, "\nnext");
 }
 
+TEST(ContainerTest, EmptySmallDepotAbandonsTheConversionWithItsMessage) {
+    // The table stream is a small one, but the root entry leaves the small depot without entries.
+    ContainerDamage damage;
+    damage.emptySmallDepot = true;
+    const Outcome outcome = Convert97(BuildWord97(Plain(u"lost\r"), damage));
+    EXPECT_EQ(outcome.text, "");
+    EXPECT_NE(outcome.messages.find("The Small Block Depot is damaged"), std::string::npos)
+        << outcome.messages;
+}
+
 TEST(ContainerTest, ContainerWithoutWordDocumentIsNamed) {
     const struct {
         const char* stream;

@@ -1,7 +1,10 @@
 // Heading number texts and the conversion of the footnote sample.
 #include "tests/wordbin/ConvertHelpers.h"
 #include "tests/wordbin/WordDocumentWriter.h"
+#include "wordbin/Convert.h"
 #include "wordbin/NumberFormats.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +96,43 @@ TEST(WalkTest, HeadingsAreSetOffAndNumbered) {
         ConvertParagraphs(u"Top\rFirst\rbody\rSecond\r", {Properties(1), Properties(2, {0x0A, 0x26, 2}),
                                                           Properties(0), Properties(2, {0x0A, 0x26, 2})});
     EXPECT_EQ(text, "\n\nTop\n\n\n1 First\n\nbody\n\n2 Second\n");
+}
+
+TEST(WalkTest, HeadingAfterAPageBreakStartsItsParagraph) {
+    // The page break ends "Top"; the heading's style run starts right after it.
+    const Bytes heading = Properties(2, {0x0A, 0x26, 2});
+    const std::string text =
+        ConvertParagraphs(u"First\rTop\x0CSecond\rThird\r", {heading, Properties(0), heading, heading});
+    EXPECT_EQ(text, "\n\n1 First\n\nTop\n\n2 Second\n\n\n3 Third\n");
+}
+
+TEST(WalkTest, RowWhoseFirstCellStartsWithAFieldIsStillARow) {
+    testing::Word97Layout layout;
+    layout.before = u"before\r";
+    layout.row.cells = {"\x13 REF x \x14"
+                        "a\x15",
+                        "b"};
+    layout.after = u"after\r";
+    EXPECT_EQ(testing::ConvertBytes(testing::BuildWord97(layout)),
+              "\nbefore\n|a         |b         |\n\n\nafter");
+}
+
+TEST(WalkTest, OutputStopsAtItsBound) {
+    // Tabs to a 65535-twip stop: some 500 columns each, far more than 32 bytes a source byte.
+    std::u16string paragraph = u"x";
+    paragraph.append(100, u'\t');
+    paragraph += u"\r";
+    testing::Word97Layout layout;
+    for (int i = 0; i < 12000; ++i)
+        layout.before += paragraph;
+    layout.defaultTab = 65535;
+    const Bytes file = testing::BuildWord97(layout);
+    ASSERT_GT(file.size() * 32, kMaxConvertedBytes);
+    const std::string text = testing::ConvertBytes(file);
+    // The lines come back as "\n" alone: each had two bytes in the output.
+    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_LE(text.size() + lines, kMaxConvertedBytes);
+    EXPECT_GT(text.size() + lines, kMaxConvertedBytes - 100'000);
 }
 
 TEST(WalkTest, SectionNumberFormatsAndPreviousLevels) {

@@ -42,6 +42,7 @@ struct StreamSpec {
 struct ContainerDamage {
     bool siblingLoop = false;           // the last stream's next sibling points back at the first
     std::uint32_t wordDocumentNext = 0; // when non-zero: the depot entry after its first block
+    bool emptySmallDepot = false;       // the root entry's size is 0: the small depot has no entries
 };
 
 class CompoundFileWriter {
@@ -161,7 +162,7 @@ public:
             Put32(file, at + 0x78, size);
         };
         entry(0, "Root Entry", 5, kFree, kFree, m_streams.empty() ? kFree : 1, miniBlocks ? miniStart : kEnd,
-              static_cast<std::uint32_t>(mini.size()));
+              damage.emptySmallDepot ? 0 : static_cast<std::uint32_t>(mini.size()));
         for (std::size_t i = 0; i < m_streams.size(); ++i) {
             std::uint32_t right = i + 1 < m_streams.size() ? static_cast<std::uint32_t>(i + 2) : kFree;
             if (damage.siblingLoop && i + 1 == m_streams.size())
@@ -195,11 +196,12 @@ struct Word97Layout {
     bool decoyTable0 = false;               // also a "0Table" whose piece table can't be read
     std::vector<Bytes> paragraphProperties; // with paragraphRuns: style index and modifiers a paragraph
     Bytes sectionModifiers;                 // non-empty: one section over the text with these properties
+    std::uint16_t defaultTab = 0;           // non-zero: document properties with this default tab stop
 };
 
-// Formatting pages with one run per paragraph of `text` (16-bit, starting at `textStart`), appended
-// to `word`; paragraph i gets properties[i] (style index and modifiers) or, beyond the list, style 0
-// with 6 points after. Returns the bin table.
+// Formatting pages with one run per paragraph (ended by a paragraph mark or a page break) of `text` (16-bit,
+// starting at `textStart`), appended to `word`; paragraph i gets properties[i] (style index and modifiers)
+// or, beyond the list, style 0 with 6 points after. Returns the bin table.
 inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::uint32_t textStart,
                                   std::uint32_t textEnd, const std::vector<Bytes>& properties) {
     constexpr std::size_t kRunsPerPage = 8;
@@ -208,7 +210,7 @@ inline Bytes AppendParagraphPages(Bytes& word, const std::u16string& text, std::
     const Bytes fallback = {0, 0, 0x14, 0xA4, 120, 0};
     std::vector<std::uint32_t> starts{textStart};
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == u'\r' && i + 1 < text.size())
+        if ((text[i] == u'\r' || text[i] == u'\x0C') && i + 1 < text.size())
             starts.push_back(textStart + static_cast<std::uint32_t>(2 * (i + 1)));
     starts.push_back(textEnd);
     std::vector<std::uint32_t> pageFirst;
@@ -295,7 +297,8 @@ inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& dama
         fkp[511] = static_cast<std::uint8_t>(runs);
         Bytes cells = {0, 0, 0x16, 0x24, 1};              // style 0, in table
         Bytes end = {0, 0, 0x16, 0x24, 1, 0x17, 0x24, 1}; // in table, row end
-        const int columns = layout.row.columns < 0 ? static_cast<int>(layout.row.cells.size()) : layout.row.columns;
+        const int columns =
+            layout.row.columns < 0 ? static_cast<int>(layout.row.cells.size()) : layout.row.columns;
         Bytes definition;
         definition.push_back(static_cast<std::uint8_t>(columns));
         for (int c = 0; c <= columns; ++c)
@@ -338,6 +341,14 @@ inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& dama
         Append32(table, 0);
         sectionsLength = 4 + 16;
     }
+    std::uint32_t propertiesAt = 0, propertiesLength = 0;
+    if (layout.defaultTab) {
+        propertiesAt = static_cast<std::uint32_t>(table.size());
+        Bytes properties(12, 0);
+        Put16(properties, 10, layout.defaultTab);
+        table.insert(table.end(), properties.begin(), properties.end());
+        propertiesLength = 12;
+    }
     if (word.size() < layout.minimumWordDocumentSize)
         word.resize(layout.minimumWordDocumentSize, 0);
     if (layout.minimumWordDocumentSize < 4096)
@@ -352,6 +363,8 @@ inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& dama
     Put32(word, 0xCE, sectionsLength);
     Put32(word, 0x102, binAt);
     Put32(word, 0x106, binLength);
+    Put32(word, 0x192, propertiesAt);
+    Put32(word, 0x196, propertiesLength);
     Put32(word, 0x1A2, clxAt);
     Put32(word, 0x1A6, clxLength);
     if (word.size() > layout.minimumWordDocumentSize && layout.minimumWordDocumentSize < 4096)
@@ -363,6 +376,171 @@ inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& dama
         writer.Add("0Table", Bytes(64, 0x7E));
     writer.Add("1Table", table);
     return writer.Build(damage);
+}
+
+// One paragraph run of a Word 6 or Word 2 document: its 8-bit text, its one-byte style index and
+// its one-byte-code modifiers.
+struct OldRun {
+    std::string text;
+    std::uint8_t style = 0;
+    Bytes modifiers;
+};
+
+// A row definition with one-byte codes (190 in Word 6, 152 or 154 in Word 2): a 16-bit operand
+// size, the column count and the column boundaries, `width` twips apart.
+inline Bytes OldRowDefinition(std::uint8_t code, int columns, std::uint16_t width = 1440) {
+    Bytes operand = {0, 0, static_cast<std::uint8_t>(columns)};
+    for (int c = 0; c <= columns; ++c)
+        Append16(operand, static_cast<std::uint32_t>(c * width));
+    Put16(operand, 0, static_cast<std::uint32_t>(operand.size() - 1));
+    Bytes modifier = {code};
+    modifier.insert(modifier.end(), operand.begin(), operand.end());
+    return modifier;
+}
+
+// Appends formatting pages for `runs`, whose text starts at `textStart` of `stream` (offsets in the
+// stream, which for Word 2 is the file), and returns the bin table with 16-bit page numbers. Word 6
+// entries are 7 bytes after the offsets and the properties a style byte then modifiers; Word 2
+// entries are one byte and the properties a style byte, six bytes, then modifiers.
+inline Bytes AppendOldParagraphPages(Bytes& stream, const std::vector<OldRun>& runs, std::uint32_t textStart,
+                                     bool word2) {
+    constexpr std::size_t kRunsPerPage = 8;
+    constexpr std::size_t kPropertiesAt = 128;
+    constexpr std::size_t kPropertiesRoom = 44;
+    const std::size_t entrySize = word2 ? 1 : 7;
+    stream.resize((stream.size() + 511) / 512 * 512, 0);
+    std::vector<std::uint32_t> starts{textStart};
+    for (const OldRun& run : runs)
+        starts.push_back(starts.back() + static_cast<std::uint32_t>(run.text.size()));
+    Bytes bin;
+    std::vector<std::uint32_t> pages;
+    for (std::size_t first = 0; first < runs.size(); first += kRunsPerPage) {
+        const std::size_t count = std::min(kRunsPerPage, runs.size() - first);
+        Bytes page(512, 0);
+        for (std::size_t i = 0; i <= count; ++i)
+            Put32(page, 4 * i, starts[first + i]);
+        for (std::size_t i = 0; i < count; ++i) {
+            const OldRun& run = runs[first + i];
+            Bytes properties = {run.style};
+            if (word2)
+                properties.resize(7, 0);
+            properties.insert(properties.end(), run.modifiers.begin(), run.modifiers.end());
+            // Word 2 counts the count byte among its words.
+            const std::size_t words = word2 ? (properties.size() + 2) / 2 : (properties.size() + 1) / 2;
+            const std::size_t at = kPropertiesAt + kPropertiesRoom * i;
+            page[4 * (count + 1) + entrySize * i] = static_cast<std::uint8_t>(at / 2);
+            page[at] = static_cast<std::uint8_t>(words);
+            std::copy(properties.begin(), properties.end(),
+                      page.begin() + static_cast<std::ptrdiff_t>(at + 1));
+        }
+        page[511] = static_cast<std::uint8_t>(count);
+        Append32(bin, starts[first]);
+        pages.push_back(static_cast<std::uint32_t>(stream.size() / 512));
+        stream.insert(stream.end(), page.begin(), page.end());
+    }
+    Append32(bin, starts.back());
+    for (std::uint32_t page : pages)
+        Append16(bin, page);
+    return bin;
+}
+
+// A Word 6 document whose text is made of these paragraph runs.
+inline Bytes BuildWord6Runs(const std::vector<OldRun>& runs) {
+    constexpr std::uint32_t kTextStart = 0x300;
+    Bytes word(kTextStart, 0);
+    std::string text;
+    for (const OldRun& run : runs)
+        text += run.text;
+    word.insert(word.end(), text.begin(), text.end());
+    const Bytes bin = AppendOldParagraphPages(word, runs, kTextStart, false);
+    const std::uint32_t binAt = static_cast<std::uint32_t>(word.size());
+    word.insert(word.end(), bin.begin(), bin.end());
+    word.resize(std::max<std::size_t>(word.size(), 4096), 0);
+    Put16(word, 0x00, 0xA5DC);
+    Put16(word, 0x02, 101);
+    Put32(word, 0x18, kTextStart);
+    Put32(word, 0x34, static_cast<std::uint32_t>(text.size()));
+    Put32(word, 0xC0, binAt);
+    Put32(word, 0xC4, static_cast<std::uint32_t>(bin.size()));
+    CompoundFileWriter writer;
+    writer.Add("WordDocument", word);
+    return writer.Build();
+}
+
+// A Word for Windows 2 document whose text is made of these paragraph runs, with an optional style
+// sheet (stored as given).
+inline Bytes BuildWord2Runs(const std::vector<OldRun>& runs, const Bytes& styleSheet = {}) {
+    constexpr std::uint32_t kTextStart = 0x180;
+    Bytes file(kTextStart, 0);
+    std::string text;
+    for (const OldRun& run : runs)
+        text += run.text;
+    file.insert(file.end(), text.begin(), text.end());
+    const Bytes bin = AppendOldParagraphPages(file, runs, kTextStart, true);
+    const std::uint32_t binAt = static_cast<std::uint32_t>(file.size());
+    file.insert(file.end(), bin.begin(), bin.end());
+    const std::uint32_t styleSheetAt = static_cast<std::uint32_t>(file.size());
+    file.insert(file.end(), styleSheet.begin(), styleSheet.end());
+    const std::uint8_t signature[4] = {0xDB, 0xA5, 0x2D, 0x00};
+    std::copy(std::begin(signature), std::end(signature), file.begin());
+    Put32(file, 0x18, kTextStart);
+    Put32(file, 0x34, static_cast<std::uint32_t>(text.size()));
+    Put32(file, 0x5E, styleSheetAt);
+    Put16(file, 0x62, static_cast<std::uint32_t>(styleSheet.size()));
+    Put32(file, 0xA6, binAt);
+    Put16(file, 0xAA, static_cast<std::uint32_t>(bin.size()));
+    return file;
+}
+
+// A Word 1/2 style: its style code, base style code, character properties (the leading bytes of
+// the character record: bold, italic, strike, outline, field-hidden, small capitals, capitals,
+// hidden in the first byte; revision mark in bit 0 of the second) and whether it is defined.
+struct Word2Style {
+    std::uint8_t code = 0;
+    std::uint8_t base = 222;
+    Bytes characters;
+};
+
+// A Word 1/2 style sheet: the count of standard styles, then the name, character-property and
+// paragraph-property string tables (each a 16-bit byte count including itself, then per slot a
+// length byte, 255 for an unused slot, and that many bytes), then the 16-bit slot count and per
+// slot the next and base style codes. Slot s holds style code (s - standard) mod 256.
+inline Bytes BuildWord2StyleSheet(const std::vector<Word2Style>& styles, std::uint8_t standard = 34) {
+    std::map<int, const Word2Style*> bySlot;
+    int slots = standard + 1;
+    for (const Word2Style& style : styles) {
+        const int slot = (style.code + standard) & 0xFF;
+        bySlot[slot] = &style;
+        slots = std::max(slots, slot + 1);
+    }
+    auto table = [&](auto entry) {
+        Bytes bytes(2, 0);
+        for (int slot = 0; slot < slots; ++slot) {
+            const auto found = bySlot.find(slot);
+            if (found == bySlot.end()) {
+                bytes.push_back(255);
+                continue;
+            }
+            const Bytes value = entry(*found->second);
+            bytes.push_back(static_cast<std::uint8_t>(value.size()));
+            bytes.insert(bytes.end(), value.begin(), value.end());
+        }
+        Put16(bytes, 0, static_cast<std::uint32_t>(bytes.size()));
+        return bytes;
+    };
+    Bytes sheet;
+    Append16(sheet, standard);
+    for (const Bytes& part : {table([](const Word2Style&) { return Bytes{}; }),
+                              table([](const Word2Style& s) { return s.characters; }),
+                              table([](const Word2Style& s) { return Bytes{s.code}; })})
+        sheet.insert(sheet.end(), part.begin(), part.end());
+    Append16(sheet, static_cast<std::uint32_t>(slots));
+    for (int slot = 0; slot < slots; ++slot) {
+        const auto found = bySlot.find(slot);
+        sheet.push_back(found == bySlot.end() ? 222 : found->second->code);
+        sheet.push_back(found == bySlot.end() ? 222 : found->second->base);
+    }
+    return sheet;
 }
 
 // A Word 6 document of 8-bit text. Fast-saved: the text is stored as two pieces in reverse order,
