@@ -2,7 +2,7 @@
 // The in-memory catalogue of one folder and the reading run that fills it on its own thread.
 
 #include "engine/DocumentTypes.h"
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "engine/LogFile.h"
 #include "engine/ReaderHelper.h"
 #include "engine/TextCache.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The HTML pieces of result pages and the page writer.
 
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "engine/FixedText.h"
 
 #include <cstdint>

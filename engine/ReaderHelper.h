@@ -3,7 +3,7 @@
 // time and a memory limit, and is ended and started afresh when it crashes, passes a limit or
 // sends rubbish. Each helper has a temporary extraction file of its own, removed when it ends.
 
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "extract/ReaderProtocol.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 // The read dispatch and the plain-text reader. Every reader leaves the record's text set (the
 // empty text when the file can't be read) and touches no other record.
 
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
 #include <string>

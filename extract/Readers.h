@@ -1,7 +1,7 @@
 #pragma once
 // The format readers behind the dispatch, one per document type.
 
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
 namespace tessarel {

@@ -1,7 +1,7 @@
 #pragma once
 // Records and a contents folder for reading documents the way the reading run does.
 
-#include "engine/FileRecord.h"
+#include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
 #include <string>
