@@ -14,9 +14,11 @@ constexpr std::size_t kReplyHeaderBytes = 16;       // magic, status, text units
 // A log line longer than this is not something a reader writes.
 constexpr std::uint32_t kMaxLogLineUnits = 1u << 16;
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+// Moves all `size` bytes through fd with `io` (read or write), across short transfers and
+// interruptions; false when the descriptor fails or the peer goes away.
+template <typename Byte, typename Io> bool TransferAll(int fd, Byte* data, std::size_t size, Io io) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = io(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -27,17 +29,12 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    return TransferAll(fd, data, size, ::write);
+}
+
 bool ReadAll(int fd, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return TransferAll(fd, data, size, ::read);
 }
 
 template <typename T> void Put(std::string& out, T value) {

@@ -30,6 +30,28 @@ TagText TextAfterTag(std::u16string_view part, std::size_t tag, std::size_t tagL
     return {npos, false};
 }
 
+// The element whose start tag (of `tagLength` units) was found at `tag`: its text up to
+// `closeTag`, and where the scan goes on. `NotIt` for another tag that only shares the prefix;
+// `End` when the part ends inside the element.
+struct Element {
+    enum Kind { Text, NotIt, End } kind;
+    std::u16string_view text;
+    std::size_t next = 0;
+};
+
+Element ElementAt(std::u16string_view part, std::size_t tag, std::size_t tagLength,
+                  std::u16string_view closeTag) {
+    const TagText opened = TextAfterTag(part, tag, tagLength);
+    if (opened.end)
+        return {Element::End, {}, 0};
+    if (opened.start == npos)
+        return {Element::NotIt, {}, tag + tagLength + 1};
+    const std::size_t close = part.find(closeTag, opened.start);
+    if (close == npos)
+        return {Element::End, {}, 0};
+    return {Element::Text, part.substr(opened.start, close - opened.start), close + closeTag.size()};
+}
+
 // The value of attribute `name` inside one element's text, or empty.
 std::string_view AttributeValue(std::string_view element, std::string_view name) {
     std::size_t at = 0;
@@ -40,12 +62,14 @@ std::string_view AttributeValue(std::string_view element, std::string_view name)
         at = p;
         if (!wordStart)
             continue;
-        while (p < element.size() && (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+        while (p < element.size() &&
+               (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
             ++p;
         if (p >= element.size() || element[p] != '=')
             continue;
         ++p;
-        while (p < element.size() && (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+        while (p < element.size() &&
+               (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
             ++p;
         if (p >= element.size() || (element[p] != '"' && element[p] != '\''))
             continue;
@@ -74,19 +98,12 @@ void ScanDocxText(std::u16string_view part, std::u16string& text) {
         // One line feed before the first text-bearing tag after a paragraph end.
         if (paragraphEnd == npos || paragraphEnd < tag)
             text.push_back(u'\n');
-        const TagText run = TextAfterTag(part, tag, 4);
-        if (run.end)
+        // A tab, table, row or cell tag (not a text run) may carry the line feed but holds no text.
+        const Element run = ElementAt(part, tag, 4, u"</w:t>");
+        if (run.kind == Element::End)
             break;
-        if (run.start == npos) {
-            // A tab, table, row or cell tag: it may carry the line feed but holds no text.
-            p = tag + 5;
-            continue;
-        }
-        const std::size_t close = part.find(u"</w:t>", run.start);
-        if (close == npos)
-            break;
-        text.append(part.substr(run.start, close - run.start));
-        p = close + 6;
+        text.append(run.text);
+        p = run.next;
     }
 }
 
@@ -96,19 +113,14 @@ void ScanXlsxText(std::u16string_view part, std::u16string& text) {
         const std::size_t tag = part.find(u"<t", p);
         if (tag == npos)
             break;
-        const TagText string = TextAfterTag(part, tag, 2);
-        if (string.end)
+        const Element string = ElementAt(part, tag, 2, u"</t>");
+        if (string.kind == Element::End)
             break;
-        if (string.start == npos) {
-            p = tag + 3;
-            continue;
+        if (string.kind == Element::Text) {
+            text.append(string.text);
+            text.push_back(u'\n');
         }
-        const std::size_t close = part.find(u"</t>", string.start);
-        if (close == npos)
-            break;
-        text.append(part.substr(string.start, close - string.start));
-        text.push_back(u'\n');
-        p = close + 4;
+        p = string.next;
     }
 }
 

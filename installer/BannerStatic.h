@@ -22,8 +22,4 @@ private:
     bool title_;
 };
 
-// Gives a page of the wizard its white background and its title and body texts, one above the other.
-void MakeBannerPage(QWizardPage& page, CBannerStatic*& title, CBannerStatic*& body, const QString& titleText,
-                    int titleHeight, const QString& bodyText, int bodyHeight);
-
 } // namespace tessarel

@@ -1,24 +1,15 @@
 #pragma once
 
-#include "installer/SetupPage.h"
+#include "installer/BannerPage.h"
 
 namespace tessarel {
 
-class CBannerStatic;
-
-class CFinishPage : public CSetupPage {
+class CFinishPage : public CBannerPage {
 public:
     explicit CFinishPage(CSetupWizard& wizard);
-    CBannerStatic* title() const { return title_; }
-    CBannerStatic* body() const { return body_; }
 
 protected:
-    void firstDisplay() override;
     void activate() override;
-
-private:
-    CBannerStatic* title_ = nullptr;
-    CBannerStatic* body_ = nullptr;
 };
 
 } // namespace tessarel

@@ -135,6 +135,12 @@ bool TextWalk::DropsCharacter(const ParagraphRecord& record) const {
            (m_settings.removeDeletedText && (record.font.style & font_style::kDeleted));
 }
 
+std::optional<std::uint32_t> TextWalk::Shown(std::uint32_t value, const ParagraphRecord& record) const {
+    if (DropsCharacter(record))
+        return std::nullopt;
+    return (record.font.style & font_style::kAllCapitals) ? UpperCase(value) : value;
+}
+
 void TextWalk::Handle(std::uint32_t value, const RawCharacter& character, TextList list) {
     const ParagraphRecord& record = RecordAt(character.streamOffset);
     if (m_runStarts) {
@@ -202,14 +208,13 @@ void TextWalk::Handle(std::uint32_t value, const RawCharacter& character, TextLi
     default:
         break;
     }
-    if (DropsCharacter(record))
+    const std::optional<std::uint32_t> shown = Shown(value, record);
+    if (!shown)
         return;
-    if (record.font.style & font_style::kAllCapitals)
-        value = UpperCase(value);
     int columns = 0;
-    AppendCodePoint(value, m_line, &columns);
+    AppendCodePoint(*shown, m_line, &columns);
     m_lineWidth += columns * kColumnWidth;
-    if (value != ' ')
+    if (*shown != ' ')
         m_lineHasText = true;
 }
 
@@ -258,11 +263,8 @@ void TextWalk::CollectInRow(std::uint32_t value, const RawCharacter& character, 
     default:
         break;
     }
-    if (DropsCharacter(record))
-        return;
-    if (record.font.style & font_style::kAllCapitals)
-        value = UpperCase(value);
-    AppendCodePoint(value, m_rowText, nullptr);
+    if (const std::optional<std::uint32_t> shown = Shown(value, record))
+        AppendCodePoint(*shown, m_rowText, nullptr);
 }
 
 void TextWalk::StartParagraph(const ParagraphRecord& record) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tessarel::wordbin {
@@ -41,6 +42,9 @@ private:
     void WriteRow();
     const ParagraphRecord& RecordAt(std::uint32_t streamOffset);
     bool DropsCharacter(const ParagraphRecord& record) const;
+    // The character as the text shows it: nothing when it is hidden or deleted text that the
+    // settings drop, in capitals when its font says so.
+    std::optional<std::uint32_t> Shown(std::uint32_t value, const ParagraphRecord& record) const;
 
     const Document& m_document;
     const ConversionSettings m_settings;
