@@ -76,7 +76,7 @@ std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
 
 void ReadPdfText(FileRecord& record, const ReadContext&) {
     record.text.clear();
-    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    const std::string path = record.fileName();
     const std::size_t size = record.size > 0 ? static_cast<std::size_t>(record.size) : 0;
     std::string utf8 = ExtractPdfText(path, 3 * size + 1024);
     const std::size_t nul = utf8.find('\0');

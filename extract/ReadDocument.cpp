@@ -1,4 +1,5 @@
 #include "extract/ReadDocument.h"
+#include "platform/File.h"
 
 #include "extract/Readers.h"
 #include "extract/TempTextFile.h"
@@ -14,14 +15,10 @@
 namespace tessarel {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenForReading(const FileRecord& record) {
-    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
-    return File(std::fopen(path.c_str(), "rb"));
+UniqueFile OpenForReading(const FileRecord& record) {
+    const std::string path = record.fileName();
+    return UniqueFile(std::fopen(path.c_str(), "rb"));
 }
 
 // A read buffer up to this size stays with the reading thread from file to file; a larger one is
@@ -118,7 +115,7 @@ void AppendPlainText(std::u16string& out, std::string_view bytes) {
 
 void ReadPlainText(FileRecord& record) {
     record.text.clear();
-    File f = OpenForReading(record);
+    UniqueFile f = OpenForReading(record);
     if (!f)
         return;
     unsigned char mark[2] = {0, 0};
@@ -150,7 +147,7 @@ void ReadPlainText(FileRecord& record) {
 }
 
 bool IsRtfFile(const FileRecord& record) {
-    File f = OpenForReading(record);
+    UniqueFile f = OpenForReading(record);
     if (!f)
         return false;
     char head[5];
@@ -167,13 +164,13 @@ void ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
     if (context.wordTempPath.empty())
         return;
-    const std::string source = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    const std::string source = record.fileName();
     wordbin::Convert(source, context.wordTempPath);
     record.text = ReadTempTextFile(context);
 }
 
 std::u16string ReadTempTextFile(const ReadContext& context) {
-    File f(std::fopen(context.wordTempPath.c_str(), "rb"));
+    UniqueFile f(std::fopen(context.wordTempPath.c_str(), "rb"));
     if (!f)
         return {};
     std::fseek(f.get(), 0, SEEK_END);

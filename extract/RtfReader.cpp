@@ -1,4 +1,5 @@
 #include "extract/Readers.h"
+#include "platform/File.h"
 #include "extract/RtfConverter.h"
 #include "platform/Text.h"
 
@@ -9,8 +10,8 @@ namespace tessarel {
 
 void ReadRtfText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
-    const std::string path = record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    const std::string path = record.fileName();
+    UniqueFile f(std::fopen(path.c_str(), "rb"));
     if (!f || record.size <= 0)
         return;
     std::string bytes(static_cast<std::size_t>(record.size), '\0');

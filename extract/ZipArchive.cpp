@@ -1,4 +1,5 @@
 #include "extract/ZipArchive.h"
+#include "platform/File.h"
 
 #include "extract/TempTextFile.h"
 
@@ -20,10 +21,6 @@ constexpr std::size_t kChunk = 64 * 1024;
 unzFile Handle(void* handle) {
     return static_cast<unzFile>(handle);
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 } // namespace
 
@@ -75,7 +72,7 @@ bool ZipArchive::extractMember(int index, const std::string& targetPath, std::ui
         return false;
     unzFile zip = Handle(handle_);
     const Member& member = members_[static_cast<std::size_t>(index)];
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(targetPath.c_str(), "wb"));
+    UniqueFile out(std::fopen(targetPath.c_str(), "wb"));
     if (!out)
         return false;
     unz64_file_pos position{member.position, member.entry};

@@ -16,7 +16,6 @@ public:
     ZipArchive& operator=(const ZipArchive&) = delete;
     ~ZipArchive();
 
-    bool isOpen() const { return handle_ != nullptr; }
     int memberCount() const { return static_cast<int>(members_.size()); }
     // The member's name as stored (UTF-8 or the archive's own code page), "/" as separator.
     const std::string& memberName(int index) const { return members_[static_cast<std::size_t>(index)].name; }

@@ -20,7 +20,7 @@ constexpr int kMaxSlides = 1000;
 constexpr std::size_t kTextSlack = 1025;
 
 std::string ArchivePath(const FileRecord& record) {
-    return record.nativePath.empty() ? ToUtf8(record.path) : record.nativePath;
+    return record.fileName();
 }
 
 // Extracts one member to the temporary file and reads it back decoded. Empty when nothing was

@@ -61,7 +61,6 @@ public:
     bool BigStreamFileOffset(StreamLocation stream, std::uint64_t offset, std::uint64_t& fileOffset);
 
     std::uint64_t BlockOffset(std::uint32_t block, std::uint32_t blockSize) const;
-    std::uint32_t BigDepotLength() const { return static_cast<std::uint32_t>(m_bigDepot.size()); }
 
 private:
     struct Entry;

@@ -1,4 +1,5 @@
 #include "wordbin/Convert.h"
+#include "platform/File.h"
 
 #include "wordbin/Document.h"
 #include "wordbin/Report.h"
@@ -12,10 +13,6 @@
 
 namespace tessarel::wordbin {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 void ConvertInto(const std::string& sourcePath, Document& document, const ConversionSettings& settings,
                  std::string& output) {
@@ -36,10 +33,10 @@ void ReportAllocationFailure() {
 
 } // namespace
 
-int Convert(const std::string& sourcePath, const std::string& targetPath) {
-    std::unique_ptr<std::FILE, FileCloser> target(std::fopen(targetPath.c_str(), "wb"));
+void Convert(const std::string& sourcePath, const std::string& targetPath) {
+    UniqueFile target(std::fopen(targetPath.c_str(), "wb"));
     if (!target)
-        return 0;
+        return;
     const ConversionSettings settings = CurrentSettings();
     std::string output;
     try {
@@ -55,7 +52,6 @@ int Convert(const std::string& sourcePath, const std::string& targetPath) {
     }
     if (!output.empty())
         std::fwrite(output.data(), 1, output.size(), target.get());
-    return 0;
 }
 
 } // namespace tessarel::wordbin

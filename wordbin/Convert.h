@@ -11,8 +11,8 @@ namespace tessarel::wordbin {
 inline constexpr std::uint64_t kMaxConvertedBytes = 64ull * 1024 * 1024;
 
 // Creates or truncates `targetPath` before anything else, then writes the document's text to it
-// (nothing when the document can't be read). Returns 0 on success; the glue does not look at it.
+// (nothing when the document can't be read): the text file is the whole answer.
 // Paths are UTF-8 bytes. One conversion at a time: everything it builds is freed before it returns.
-int Convert(const std::string& sourcePath, const std::string& targetPath);
+void Convert(const std::string& sourcePath, const std::string& targetPath);
 
 } // namespace tessarel::wordbin

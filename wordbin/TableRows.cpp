@@ -9,7 +9,6 @@ namespace tessarel::wordbin {
 namespace {
 
 constexpr std::size_t kMaxCells = 31;
-constexpr int kColumnWidth = 6400; // thousandths of a point per display column
 
 // One display character of a UTF-8 text: its bytes and columns.
 struct Glyph {

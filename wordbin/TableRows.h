@@ -8,6 +8,10 @@
 
 namespace tessarel::wordbin {
 
+// One display column of the text output, in thousandths of a point: the measure of line and
+// cell widths.
+inline constexpr long long kColumnWidth = 6400;
+
 // `rowText` holds the row's characters as UTF-8, each cell ended by 7, line ends within a cell as
 // "\n". Lines stop once they hold more than `byteLimit` bytes. False when the cells don't match the row's
 // column count (the row is not written).

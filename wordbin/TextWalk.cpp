@@ -16,7 +16,6 @@
 namespace tessarel::wordbin {
 namespace {
 
-constexpr long long kColumnWidth = 6400; // thousandths of a point per display column
 constexpr unsigned kBlankSpacing = 6000; // 6 points of spacing make an empty line
 constexpr std::size_t kMaxNumberText = 95;
 constexpr std::size_t kSeparatorLength = 23;
@@ -213,7 +212,7 @@ void TextWalk::Handle(std::uint32_t value, const RawCharacter& character, TextLi
         return;
     int columns = 0;
     AppendCodePoint(*shown, m_line, &columns);
-    m_lineWidth += columns * kColumnWidth;
+    m_lineWidth += static_cast<long long>(columns) * kColumnWidth;
     if (*shown != ' ')
         m_lineHasText = true;
 }
@@ -333,7 +332,7 @@ void TextWalk::AppendCodePoint(std::uint32_t value, std::string& text, int* colu
 
 void TextWalk::AppendText(const std::string& text) {
     m_line += text;
-    m_lineWidth += DisplayWidth(text) * kColumnWidth;
+    m_lineWidth += static_cast<long long>(DisplayWidth(text)) * kColumnWidth;
     if (HasNonSpace(text))
         m_lineHasText = true;
 }
