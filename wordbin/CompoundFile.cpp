@@ -10,6 +10,28 @@
 namespace tessarel::wordbin {
 namespace {
 
+// Where the header keeps what the container is read from.
+namespace header {
+constexpr std::uint64_t kDepotCount = 0x2C;
+constexpr std::uint64_t kRootListStart = 0x30;
+constexpr std::uint64_t kSmallDepotStart = 0x3C;
+constexpr std::uint64_t kExtensionStart = 0x44;
+constexpr std::uint64_t kDepotList = 0x4C;
+} // namespace header
+
+// The fields of a 128-byte directory entry.
+namespace entry {
+constexpr std::size_t kNameBytes = 0x40;
+constexpr std::size_t kType = 0x42;
+constexpr std::size_t kPrevious = 0x44;
+constexpr std::size_t kNext = 0x48;
+constexpr std::size_t kChild = 0x4C;
+constexpr std::size_t kStart = 0x74;
+constexpr std::size_t kSize = 0x78;
+} // namespace entry
+
+// The last slot of a depot extension block links to the next one.
+constexpr std::uint64_t kExtensionNextLink = 0x1FC;
 constexpr std::uint32_t kHeaderDepotEntries = 109;
 constexpr std::uint32_t kExtensionEntries = 127;
 constexpr std::uint32_t kEntriesPerDepotBlock = kBigBlockSize / 4;
@@ -116,13 +138,26 @@ bool CompoundFile::Open() {
     if (maxBlock < 1)
         return false;
     const std::uint32_t blockCount = static_cast<std::uint32_t>(maxBlock + 1);
+    const std::uint32_t rootListStart = m_file.ReadLong(header::kRootListStart);
+    // The root entry's start is the small stream's (its size, read next, the small depot's).
+    const std::uint32_t smallStreamStart = m_file.ReadLong(BigBlockOffset(rootListStart) + entry::kStart);
+    if (!ReadDepots(blockCount, rootListStart))
+        return false;
+    std::vector<Entry> entries;
+    if (!ReadDirectory(blockCount, rootListStart, entries) || !LocateStreams(entries))
+        return false;
+    m_smallBlockList = FollowBigChain(smallStreamStart, blockCount);
+    if (m_streams.wordDocument.size < kSmallStreamThreshold) {
+        Report(Status::StepFails, "I'm afraid the text stream of this file is too small to handle.");
+        return false;
+    }
+    return ReadBigStream(m_streams.wordDocument, 0, kWordHeaderSize, m_wordHeader.data());
+}
 
-    const std::uint32_t depotCount = m_file.ReadLong(0x2C);
-    const std::uint32_t rootListStart = m_file.ReadLong(0x30);
-    const std::uint32_t smallDepotStart = m_file.ReadLong(0x3C);
-    std::uint32_t extensionBlock = m_file.ReadLong(0x44);
-    const std::uint32_t smallStreamStart = m_file.ReadLong(BigBlockOffset(rootListStart) + 0x74);
-    const std::uint32_t rootSize = m_file.ReadLong(BigBlockOffset(rootListStart) + 0x78);
+bool CompoundFile::ReadDepots(std::uint32_t blockCount, std::uint32_t rootListStart) {
+    const std::uint32_t depotCount = m_file.ReadLong(header::kDepotCount);
+    // The root entry's size is the small stream's, which the small depot maps.
+    const std::uint32_t rootSize = m_file.ReadLong(BigBlockOffset(rootListStart) + entry::kSize);
     const std::uint32_t smallDepotLength = rootSize / kSmallBlockSize;
 
     // Only the depot blocks that the N entries need are listed; later slots could never be read.
@@ -130,14 +165,15 @@ bool CompoundFile::Open() {
     std::vector<std::uint32_t> depotBlocks(std::min(depotCount, neededDepotBlocks), 0);
     std::size_t listed = std::min<std::size_t>(depotBlocks.size(), kHeaderDepotEntries);
     for (std::size_t i = 0; i < listed; ++i)
-        depotBlocks[i] = m_file.ReadLong(0x4C + i * 4);
+        depotBlocks[i] = m_file.ReadLong(header::kDepotList + i * 4);
+    std::uint32_t extensionBlock = m_file.ReadLong(header::kExtensionStart);
     while (extensionBlock != kEndOfChain && listed < depotBlocks.size()) {
         const std::uint64_t at = BigBlockOffset(extensionBlock);
         const std::size_t take = std::min<std::size_t>(depotBlocks.size() - listed, kExtensionEntries);
         for (std::size_t i = 0; i < take; ++i)
             depotBlocks[listed + i] = m_file.ReadLong(at + i * 4);
         listed += take;
-        extensionBlock = m_file.ReadLong(at + 0x1FC);
+        extensionBlock = m_file.ReadLong(at + kExtensionNextLink);
     }
 
     m_bigDepot.assign(blockCount, 0);
@@ -145,24 +181,25 @@ bool CompoundFile::Open() {
         return false;
 
     // The small depot's blocks: a short chain is completed from block 0, as the slots start zeroed.
-    Chain smallDepotChain = FollowBigChain(smallDepotStart, blockCount);
+    Chain smallDepotChain = FollowBigChain(m_file.ReadLong(header::kSmallDepotStart), blockCount);
     if (smallDepotLength > static_cast<std::uint64_t>(blockCount) * kEntriesPerDepotBlock)
         return false;
     const std::size_t smallSlots = (smallDepotLength + kEntriesPerDepotBlock - 1) / kEntriesPerDepotBlock;
     smallDepotChain.resize(smallSlots, 0);
     m_smallDepot.assign(smallDepotLength, 0);
-    if (!FillDepot(smallDepotChain, m_smallDepot))
-        return false;
+    return FillDepot(smallDepotChain, m_smallDepot);
+}
 
+bool CompoundFile::ReadDirectory(std::uint32_t blockCount, std::uint32_t rootListStart,
+                                 std::vector<Entry>& entries) {
     const Chain rootList = FollowBigChain(rootListStart, blockCount);
     if (rootList.empty()) {
         Report(Status::StepFails, "No Rootlist found");
         return false;
     }
-
     const std::uint32_t entryCount =
         static_cast<std::uint32_t>(rootList.size() * kBigBlockSize / kDirectoryEntrySize);
-    std::vector<Entry> entries(entryCount);
+    entries.assign(entryCount, Entry{});
     std::uint32_t root = 0;
     for (std::uint32_t k = 0; k < entryCount; ++k) {
         const std::uint64_t offset = BigBlockOffset(rootList[k * kDirectoryEntrySize / kBigBlockSize]) +
@@ -172,23 +209,23 @@ bool CompoundFile::Open() {
             Report(Status::StepFails, "Reading PPS %d is not possible", static_cast<int>(k));
             return false;
         }
-        Entry& entry = entries[k];
-        const std::size_t units = std::min<std::size_t>((Get16(bytes, 0x40) + 1u) / 2, 32);
+        Entry& e = entries[k];
+        const std::size_t units = std::min<std::size_t>((Get16(bytes, entry::kNameBytes) + 1u) / 2, 32);
         for (std::size_t i = 0; units >= 2 && i + 1 < units; ++i) {
             const char c = static_cast<char>(bytes[i * 2]);
             if (c == '\0')
                 break;
-            entry.name.push_back(c);
+            e.name.push_back(c);
         }
-        entry.type = bytes[0x42];
-        entry.previous = Get32(bytes, 0x44);
-        entry.next = Get32(bytes, 0x48);
-        entry.dir = Get32(bytes, 0x4C);
-        entry.start = Get32(bytes, 0x74);
-        entry.size = Get32(bytes, 0x78);
-        if (entry.type == kRootType)
+        e.type = bytes[entry::kType];
+        e.previous = Get32(bytes, entry::kPrevious);
+        e.next = Get32(bytes, entry::kNext);
+        e.dir = Get32(bytes, entry::kChild);
+        e.start = Get32(bytes, entry::kStart);
+        e.size = Get32(bytes, entry::kSize);
+        if (e.type == kRootType)
             root = k;
-        for (std::uint32_t link : {entry.previous, entry.next, entry.dir}) {
+        for (std::uint32_t link : {e.previous, e.next, e.dir}) {
             if (!IsNone(link) && link >= entryCount) {
                 Report(Status::StepFails, "The Property Set Storage is damaged");
                 return false;
@@ -196,7 +233,10 @@ bool CompoundFile::Open() {
         }
     }
     AssignLevels(entries, root, 0, 0);
+    return true;
+}
 
+bool CompoundFile::LocateStreams(const std::vector<Entry>& entries) {
     bool spreadsheet = false;
     const std::pair<const char*, StreamLocation*> wanted[] = {
         {"WordDocument", &m_streams.wordDocument},
@@ -209,32 +249,24 @@ bool CompoundFile::Open() {
          &m_streams.documentSummaryInformation},
     };
     std::vector<bool> taken(std::size(wanted), false);
-    for (const Entry& entry : entries) {
-        if (entry.level != 1 || entry.type != kStreamType || entry.name.empty() || entry.size == 0)
+    for (const Entry& e : entries) {
+        if (e.level != 1 || e.type != kStreamType || e.name.empty() || e.size == 0)
             continue;
-        if (entry.name == "Book" || entry.name == "Workbook")
+        if (e.name == "Book" || e.name == "Workbook")
             spreadsheet = true;
         for (std::size_t i = 0; i < std::size(wanted); ++i) {
-            if (!taken[i] && entry.name == wanted[i].first) {
+            if (!taken[i] && e.name == wanted[i].first) {
                 taken[i] = true;
-                *wanted[i].second = {entry.start, entry.size};
+                *wanted[i].second = {e.start, e.size};
             }
         }
     }
-    entries.clear();
     if (!taken[0]) {
         Report(Status::StepFails, spreadsheet ? "Sorry, but this is an Excel spreadsheet"
                                               : "This OLE file does not contain a Word document");
         return false;
     }
-
-    m_smallBlockList = FollowBigChain(smallStreamStart, blockCount);
-
-    if (m_streams.wordDocument.size < kSmallStreamThreshold) {
-        Report(Status::StepFails, "I'm afraid the text stream of this file is too small to handle.");
-        return false;
-    }
-    return ReadBigStream(m_streams.wordDocument, 0, kWordHeaderSize, m_wordHeader.data());
+    return true;
 }
 
 bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block) {

@@ -66,6 +66,10 @@ private:
     struct Entry;
     using Chain = std::vector<std::uint32_t>;
 
+    // The steps of Open: the big and small depots, the directory, the streams a Word document has.
+    bool ReadDepots(std::uint32_t blockCount, std::uint32_t rootListStart);
+    bool ReadDirectory(std::uint32_t blockCount, std::uint32_t rootListStart, std::vector<Entry>& entries);
+    bool LocateStreams(const std::vector<Entry>& entries);
     bool FillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot);
     Chain FollowBigChain(std::uint32_t start, std::uint32_t maxSteps);
     // The block at `index` of the chain from `start`, followed and kept on first use.
