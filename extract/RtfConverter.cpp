@@ -96,6 +96,12 @@ private:
     void openGroup();
     void closeGroup();
     void controlWord(std::string_view word, bool hasParameter, long parameter);
+    // The kinds of control word, in the order they are tried: each says whether it took the word.
+    bool destinationWord(std::string_view word, bool atGroupStart);
+    void fontTableWord(std::string_view word, bool hasParameter, long parameter);
+    bool documentWord(std::string_view word, bool hasParameter, long parameter);
+    bool formattingWord(std::string_view word, bool hasParameter, long parameter);
+    void textWord(std::string_view word, bool hasParameter, long parameter);
     void controlSymbol(char symbol);
     void textByte(char byte);
     void emit(std::u16string_view piece);
@@ -357,10 +363,8 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
     flushBytes();
     if (stack_.empty())
         return;
-    const GroupState& s = state();
     const bool atGroupStart = groupStart_;
     groupStart_ = false;
-
     if (word == "bin") {
         // Raw bytes follow; they may hold anything, braces included.
         const std::size_t length = parameter > 0 ? static_cast<std::size_t>(parameter) : 0;
@@ -368,13 +372,25 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
         consumedByFallback();
         return;
     }
-    if (s.destination == Destination::Skip || overflowSkipDepth_)
+    if (state().destination == Destination::Skip || overflowSkipDepth_)
         return;
+    if (destinationWord(word, atGroupStart))
+        return;
+    if (state().destination == Destination::FontTable) {
+        fontTableWord(word, hasParameter, parameter);
+        return;
+    }
+    if (documentWord(word, hasParameter, parameter) || formattingWord(word, hasParameter, parameter))
+        return;
+    textWord(word, hasParameter, parameter);
+}
+
+bool Converter::destinationWord(std::string_view word, bool atGroupStart) {
     if (atGroupStart && ignorable_) {
         // No destination marked as ignorable carries text that is shown.
         ignorable_ = false;
         skipDestination();
-        return;
+        return true;
     }
     ignorable_ = false;
     if (atGroupStart && word == "fonttbl") {
@@ -383,81 +399,85 @@ void Converter::controlWord(std::string_view word, bool hasParameter, long param
             skipDestination();
         else
             state().destination = Destination::FontTable;
-        return;
+        return true;
     }
     if (atGroupStart && IsSkippedDestination(word)) {
         skipDestination();
-        return;
+        return true;
     }
-    if (s.destination == Destination::FontTable) {
-        if (word == "f" && hasParameter) {
-            fontBeingDefined_ = static_cast<int>(parameter);
-            if (fontCodePages_.size() < kMaxFonts)
-                fontCodePages_.emplace(fontBeingDefined_, 0);
-        } else if ((word == "fcharset" || word == "cpg") && fontBeingDefined_ >= 0) {
-            const auto font = fontCodePages_.find(fontBeingDefined_);
-            if (font != fontCodePages_.end()) {
-                const int page = word == "cpg"
-                                     ? static_cast<int>(parameter)
-                                     : CodePageDecoder::CharsetCodePage(static_cast<int>(parameter));
-                if (page)
-                    font->second = page;
-            }
-        }
-        return;
-    }
+    return false;
+}
 
-    // Document-wide settings.
+void Converter::fontTableWord(std::string_view word, bool hasParameter, long parameter) {
+    if (word == "f" && hasParameter) {
+        fontBeingDefined_ = static_cast<int>(parameter);
+        if (fontCodePages_.size() < kMaxFonts)
+            fontCodePages_.emplace(fontBeingDefined_, 0);
+    } else if ((word == "fcharset" || word == "cpg") && fontBeingDefined_ >= 0) {
+        const auto font = fontCodePages_.find(fontBeingDefined_);
+        if (font != fontCodePages_.end()) {
+            const int page = word == "cpg" ? static_cast<int>(parameter)
+                                           : CodePageDecoder::CharsetCodePage(static_cast<int>(parameter));
+            if (page)
+                font->second = page;
+        }
+    }
+}
+
+bool Converter::documentWord(std::string_view word, bool hasParameter, long parameter) {
+    // The character sets a document can declare, each with the code page that reads it.
+    struct CharacterSet {
+        std::string_view word;
+        int codePage;
+    };
+    static constexpr CharacterSet kCharacterSets[] = {
+        {"ansi", 1252}, {"mac", 10000}, {"pc", 437}, {"pca", 850}};
     if (word == "ansicpg" && hasParameter && parameter > 0) {
         documentCodePage_ = static_cast<int>(parameter);
-        return;
+        return true;
     }
-    if (word == "ansi") {
-        documentCodePage_ = 1252;
-        return;
-    }
-    if (word == "mac") {
-        documentCodePage_ = 10000;
-        return;
-    }
-    if (word == "pc") {
-        documentCodePage_ = 437;
-        return;
-    }
-    if (word == "pca") {
-        documentCodePage_ = 850;
-        return;
+    for (const CharacterSet& set : kCharacterSets) {
+        if (word == set.word) {
+            documentCodePage_ = set.codePage;
+            return true;
+        }
     }
     if (word == "deff" && hasParameter) {
         defaultFont_ = static_cast<int>(parameter);
-        return;
+        return true;
     }
+    return false;
+}
 
-    // Character formatting of the group.
+bool Converter::formattingWord(std::string_view word, bool hasParameter, long parameter) {
     if (word == "uc") {
         if (GroupState* changed = changeState())
             changed->fallbackLength = static_cast<int>(std::clamp(parameter, 0L, 16L));
-        return;
+        return true;
     }
     if (word == "v") {
         if (GroupState* changed = changeState())
             changed->hidden = !hasParameter || parameter != 0;
-        return;
+        return true;
     }
     if (word == "f" && hasParameter) {
         const auto font = fontCodePages_.find(static_cast<int>(parameter));
         if (GroupState* changed = changeState())
             changed->codePage = font != fontCodePages_.end() ? font->second : 0;
-        return;
+        return true;
     }
     if (word == "plain") {
         if (GroupState* changed = changeState()) {
             changed->hidden = false;
             changed->codePage = kDefaultFont;
         }
-        return;
+        return true;
     }
+    return false;
+}
 
+void Converter::textWord(std::string_view word, bool hasParameter, long parameter) {
+    const GroupState& s = state();
     if (word == "u") {
         if (!hasParameter || consumedByFallback())
             return;
