@@ -453,7 +453,7 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.readingThreads = o.jobs;
     // Without a usable cache the run simply reads every document.
     if (!o.noCache && TextCacheEnabled(run.settings)) {
-        run.cache = TextCache::Open(TextCache::DefaultFolder(), TextCacheLimitBytes(run.settings));
+        run.cache = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(run.settings));
         catalog.textCache = run.cache.get();
     }
     for (const DocumentType& type : kDocumentTypes)
@@ -552,7 +552,7 @@ std::string Megabytes(std::int64_t bytes) {
 int Cache(const CommandSpec& command, Options& o) {
     if (o.positional.size() != 1 || (o.positional[0] != "stats" && o.positional[0] != "clear"))
         FailWithUsage("cache needs stats or clear", command);
-    const std::string folder = TextCache::DefaultFolder();
+    const std::string folder = TextCache::defaultFolder();
     if (folder.empty())
         Fail("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
     const std::string file = folder + "/" + TextCache::kFileName;
@@ -564,7 +564,7 @@ int Cache(const CommandSpec& command, Options& o) {
         return 0;
     }
     std::string why;
-    const std::unique_ptr<TextCache> cache = TextCache::Open(folder, TextCache::kDefaultLimitMB << 20, &why);
+    const std::unique_ptr<TextCache> cache = TextCache::open(folder, TextCache::kDefaultLimitMB << 20, &why);
     if (!cache)
         Fail("can't use the text cache: " + why);
     if (o.positional[0] == "clear") {

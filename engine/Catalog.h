@@ -49,7 +49,7 @@ public:
     // is a helper executable.
     std::function<void(FileRecord&, const ReadContext&)> readDocument = ReadDocumentText;
     // The reader helper; empty: every document is read in this process.
-    std::string readerExecutable = ReaderHelper::Locate();
+    std::string readerExecutable = ReaderHelper::locate();
     ReaderLimits readerLimits;
     // Workers of the reading run; 0 takes the setting ReadingThreads (0 there: every hardware thread).
     int readingThreads = 0;

@@ -46,7 +46,7 @@ ReaderHelper::~ReaderHelper() {
     end();
 }
 
-std::string ReaderHelper::Locate() {
+std::string ReaderHelper::locate() {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {

@@ -36,7 +36,7 @@ public:
     pid_t pid() const { return pid_; }
 
     // The helper executable beside the running program, or in the build tree; empty when none.
-    static std::string Locate();
+    static std::string locate();
 
 private:
     bool spawn();

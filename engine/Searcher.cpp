@@ -131,7 +131,7 @@ bool CSearcher::start() {
     });
 }
 
-std::int32_t CSearcher::Score(std::u16string_view fragment) const {
+std::int32_t CSearcher::score(std::u16string_view fragment) const {
     const std::vector<std::u16string>& words = query.words();
     const long long L = static_cast<long long>(fragment.size());
     long long occ = 0;
@@ -180,8 +180,8 @@ template <typename KeepHit> void CSearcher::collectHits(int index, KeepHit keep)
         const std::size_t end = FragmentEnd(text, hit);
         const std::u16string_view sentence = text.substr(start, end - start);
         if (query.otherWordsPresent(sentence)) {
-            const std::int32_t score = order == Relevance ? Score(sentence) : 0;
-            if (!keep(score, start, end - start, shown.substr(start, end - start)))
+            const std::int32_t fragmentScore = order == Relevance ? score(sentence) : 0;
+            if (!keep(fragmentScore, start, end - start, shown.substr(start, end - start)))
                 return;
         }
         // Go on right after the fragment: a hit in the next sentence starts there.

@@ -66,7 +66,7 @@ public:
     const std::vector<SearchHit>& hits() const { return hits_; }
 
     // A fragment's score (lower is better).
-    std::int32_t Score(std::u16string_view fragment) const;
+    std::int32_t score(std::u16string_view fragment) const;
 
 private:
     // What a scanning thread finds in one document, ready for the search thread to take in

@@ -4,7 +4,7 @@
 
 namespace tessarel {
 
-std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path, bool create,
+std::unique_ptr<SqliteConnection> SqliteConnection::open(const std::string& path, bool create,
                                                          int busyMilliseconds, std::string* why) {
     sqlite3* db = nullptr;
     // Each connection is used by one thread at a time (the cache hands them out), so SQLite's

@@ -17,7 +17,7 @@ class SqliteConnection {
 public:
     // Opens the database file (creating it only when create is set); nullptr with the reason in
     // why when it can't. A lock held by another connection is waited for busyMilliseconds at most.
-    static std::unique_ptr<SqliteConnection> Open(const std::string& path, bool create, int busyMilliseconds,
+    static std::unique_ptr<SqliteConnection> open(const std::string& path, bool create, int busyMilliseconds,
                                                   std::string* why);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;

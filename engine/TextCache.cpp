@@ -220,7 +220,7 @@ TextCacheKey TextCacheKeyOf(const struct stat& st, std::string path) {
     return key;
 }
 
-std::string TextCache::DefaultFolder() {
+std::string TextCache::defaultFolder() {
     // As the XDG base directories have it: a relative path in these variables is ignored.
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && cache[0] == '/')
@@ -231,7 +231,7 @@ std::string TextCache::DefaultFolder() {
     return {};
 }
 
-std::unique_ptr<TextCache> TextCache::Open(const std::string& folder, std::uint64_t limitBytes,
+std::unique_ptr<TextCache> TextCache::open(const std::string& folder, std::uint64_t limitBytes,
                                            std::string* why) {
     if (folder.empty()) {
         if (why)
@@ -244,7 +244,7 @@ std::unique_ptr<TextCache> TextCache::Open(const std::string& folder, std::uint6
     for (int attempt = 0;; ++attempt) {
         // Made here, not by SQLite, so that the texts are never readable by others; the
         // write-ahead log and shared-memory files take the same mode.
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (why)
                 *why = path + ": " + std::strerror(errno);
@@ -252,7 +252,7 @@ std::unique_ptr<TextCache> TextCache::Open(const std::string& folder, std::uint6
         }
         close(fd);
         std::unique_ptr<SqliteConnection> db =
-            SqliteConnection::Open(path, false, kWriteBusyMilliseconds, why);
+            SqliteConnection::open(path, false, kWriteBusyMilliseconds, why);
         if (!db)
             return nullptr;
         const int rc = PrepareDatabase(*db);
@@ -296,7 +296,7 @@ std::unique_ptr<TextCache::ReadConnection> TextCache::borrowReader() {
         }
     }
     auto reader = std::make_unique<ReadConnection>();
-    reader->db = SqliteConnection::Open(path_, false, kReadBusyMilliseconds, nullptr);
+    reader->db = SqliteConnection::open(path_, false, kReadBusyMilliseconds, nullptr);
     if (!reader->db)
         return nullptr;
     const int rc = reader->lookup.prepare(*reader->db, kLookup);

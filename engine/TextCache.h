@@ -61,10 +61,10 @@ public:
 
     // Opens the cache in folder (made with mode 0700 when missing), rebuilding a damaged file.
     // nullptr, with the reason in why, when the cache can't be used: the run goes on without it.
-    static std::unique_ptr<TextCache> Open(const std::string& folder, std::uint64_t limitBytes,
+    static std::unique_ptr<TextCache> open(const std::string& folder, std::uint64_t limitBytes,
                                            std::string* why = nullptr);
     // $XDG_CACHE_HOME/Tessarel, else $HOME/.cache/Tessarel; empty when neither is set.
-    static std::string DefaultFolder();
+    static std::string defaultFolder();
 
     // Writes what is queued, then closes; a cache found damaged is deleted here, to be made anew.
     ~TextCache();

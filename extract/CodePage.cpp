@@ -168,7 +168,7 @@ void CodePageDecoder::decode(int codePage, std::string_view bytes, std::u16strin
     }
 }
 
-int CodePageDecoder::CharsetCodePage(int charset) {
+int CodePageDecoder::charsetCodePage(int charset) {
     switch (charset) {
     case 77:
         return 10000;

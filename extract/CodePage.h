@@ -22,7 +22,7 @@ public:
     void decode(int codePage, std::string_view bytes, std::u16string& out);
 
     // The Windows code page of an RTF font character set; 0 for "the document's own".
-    static int CharsetCodePage(int charset);
+    static int charsetCodePage(int charset);
 
 private:
     struct Page;

@@ -417,7 +417,7 @@ void Converter::fontTableWord(std::string_view word, bool hasParameter, long par
         const auto font = fontCodePages_.find(fontBeingDefined_);
         if (font != fontCodePages_.end()) {
             const int page = word == "cpg" ? static_cast<int>(parameter)
-                                           : CodePageDecoder::CharsetCodePage(static_cast<int>(parameter));
+                                           : CodePageDecoder::charsetCodePage(static_cast<int>(parameter));
             if (page)
                 font->second = page;
         }

@@ -57,7 +57,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
             engineMessage(message, payload);
         });
     options_ = std::make_unique<COptionsSheet>(settings, notifier);
-    options_->reload = [this] { Reload(); };
+    options_->reload = [this] { reload(); };
     log_ = std::make_unique<CLogFile>(ProgramDirectory(settings), notifier);
     resultsShown = true;
     openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
@@ -304,7 +304,7 @@ void CMainFrame::buildMenus() {
          "Reload files",
          K::Reload,
          {},
-         [this] { Reload(); }},
+         [this] { reload(); }},
 
         {"&Tools", false, ID_OPTIONS, "Options", nullptr, nullptr, {}, {}, [this] { options_->show(this); }},
 
@@ -371,7 +371,7 @@ void CMainFrame::buildSearchBar() {
     folderPanel_ = new CBarPanel(CBarPanel::FolderRow, uiScale_, this);
     optionsPanel_ = new CBarPanel(CBarPanel::OptionsRow, uiScale_, this);
     searchPanel_->button->onSearch = [this] { StartSearch(); };
-    folderPanel_->button->onBrowse = [this] { Browse(); };
+    folderPanel_->button->onBrowse = [this] { browse(); };
     // Enter in the search box is the dialog's OK command: search.
     connect(searchPanel_->box, &QLineEdit::returnPressed, this, &CMainFrame::StartSearch);
     BandOf(this, searchPanel_, QStringLiteral("Search"));
@@ -464,7 +464,7 @@ void CMainFrame::startCatalog() {
     // every document, as without one.
     if (!textCache_ && !textCacheTried_ && TextCacheEnabled(settings_)) {
         textCacheTried_ = true;
-        textCache_ = TextCache::Open(TextCache::DefaultFolder(), TextCacheLimitBytes(settings_));
+        textCache_ = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(settings_));
     }
     catalog_->textCache = TextCacheEnabled(settings_) ? textCache_.get() : nullptr;
     runs_->begin(RunCoordinator::Reading);
@@ -475,11 +475,11 @@ void CMainFrame::giveTypeSwitches(CCatalog& catalog) const {
     static_cast<TypeSwitches&>(catalog) = *options_;
 }
 
-void CMainFrame::Reload() {
+void CMainFrame::reload() {
     StartReadingRun(folderBox()->text().toStdU16String());
 }
 
-void CMainFrame::Browse() {
+void CMainFrame::browse() {
     showHomeWhenRead = 0;
     const std::optional<QString> chosen = chooseFolder(this, folderBox()->text());
     if (!chosen)
@@ -577,7 +577,7 @@ void CMainFrame::paste() {
 void CMainFrame::openPage() {
     const QString file = chooseOpenFile(this);
     if (!file.isEmpty())
-        view_->ShowSavedPage(file);
+        view_->showSavedPage(file);
 }
 
 void CMainFrame::savePage(bool askName) {

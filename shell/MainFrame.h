@@ -69,8 +69,8 @@ public:
     void StartReadingRun(const std::u16string& folder);
     void StartSearch();
     void HandleLink(const std::u16string& address);
-    void Browse();
-    void Reload();
+    void browse();
+    void reload();
     // A posted engine message, on the UI thread.
     void engineMessage(std::uint32_t message, const std::u16string& payload);
 

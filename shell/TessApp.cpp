@@ -17,7 +17,7 @@ CTessApp::CTessApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CTessApp::~CTessApp() = default;
 
-bool CTessApp::InitInstance() {
+bool CTessApp::initInstance() {
     // Wide lower-casing follows the UTF-8 locale; the result is not checked.
     std::setlocale(LC_ALL, "C.UTF-8");
     settings_ = std::make_unique<QtSettingsStore>();

@@ -20,7 +20,7 @@ public:
     ~CTessApp() override;
 
     // Start-up in order; false when the main window could not be made (the process ends).
-    bool InitInstance();
+    bool initInstance();
     CMainFrame* mainFrame() { return frame_.get(); }
 
 private:

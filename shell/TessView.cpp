@@ -141,7 +141,7 @@ void CTessView::ShowPage(std::u16string_view body, bool jump) {
     navigateToFile(QString::fromStdString(*file), jump);
 }
 
-bool CTessView::ShowSavedPage(const QString& file) {
+bool CTessView::showSavedPage(const QString& file) {
     if (!writer_)
         return false;
     QFile in(file);

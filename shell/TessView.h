@@ -75,7 +75,7 @@ public:
     // Writes `body` as the next content page and shows it, at "#point1" when `jump` is set.
     void ShowPage(std::u16string_view body, bool jump);
     // Shows a saved page: its bytes become the next content page.
-    bool ShowSavedPage(const QString& file);
+    bool showSavedPage(const QString& file);
     // The file of the page now shown (a content, home or help page), or empty.
     QString shownFile() const;
 

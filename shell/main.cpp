@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     // The browser shares its GL context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     tessarel::CTessApp app(argc, argv);
-    if (!app.InitInstance())
+    if (!app.initInstance())
         return 1;
     return app.exec();
 }

@@ -64,8 +64,8 @@ struct CompoundFile::Entry {
     std::uint8_t type = 0;
 };
 
-bool CompoundFile::Recognise(const SourceFile& file) {
-    const std::uint64_t size = file.Size();
+bool CompoundFile::recognise(const SourceFile& file) {
+    const std::uint64_t size = file.size();
     if (size < 3 * kBigBlockSize)
         return false;
     const std::uint64_t tail = size % kBigBlockSize;
@@ -74,19 +74,19 @@ bool CompoundFile::Recognise(const SourceFile& file) {
         return false;
     static constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::uint8_t head[8];
-    return file.Read(0, 8, head) && std::memcmp(head, kSignature, 8) == 0;
+    return file.read(0, 8, head) && std::memcmp(head, kSignature, 8) == 0;
 }
 
-std::uint64_t CompoundFile::BlockOffset(std::uint32_t block, std::uint32_t blockSize) const {
+std::uint64_t CompoundFile::blockOffset(std::uint32_t block, std::uint32_t blockSize) const {
     if (blockSize == kBigBlockSize)
         return BigBlockOffset(block);
     const std::uint32_t run = block / 8;
-    if (run >= m_smallBlockList.size())
+    if (run >= smallBlockList_.size())
         return 0;
-    return BigBlockOffset(m_smallBlockList[run]) + (block % 8) * static_cast<std::uint64_t>(kSmallBlockSize);
+    return BigBlockOffset(smallBlockList_[run]) + (block % 8) * static_cast<std::uint64_t>(kSmallBlockSize);
 }
 
-bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks,
+bool CompoundFile::fillDepot(const std::vector<std::uint32_t>& depotBlocks,
                              std::vector<std::uint32_t>& depot) {
     std::size_t filled = 0;
     std::uint8_t block[kBigBlockSize];
@@ -94,7 +94,7 @@ bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks,
         if (filled == depot.size())
             break;
         const std::uint64_t offset = BigBlockOffset(depotBlock);
-        if (!m_file.Read(offset, kBigBlockSize, block)) {
+        if (!file_.read(offset, kBigBlockSize, block)) {
             Report(Status::StepFails, "Reading big block from 0x%lx is not possible",
                    static_cast<unsigned long>(offset));
             return false;
@@ -107,19 +107,19 @@ bool CompoundFile::FillDepot(const std::vector<std::uint32_t>& depotBlocks,
     return filled == depot.size();
 }
 
-CompoundFile::Chain CompoundFile::FollowBigChain(std::uint32_t start, std::uint32_t maxSteps) {
+CompoundFile::Chain CompoundFile::followBigChain(std::uint32_t start, std::uint32_t maxSteps) {
     Chain chain;
     std::uint32_t block = start;
     while (block != kEndOfChain && chain.size() < maxSteps) {
-        if (block >= m_bigDepot.size())
+        if (block >= bigDepot_.size())
             Report(Status::Fatal, "The Big Block Depot is damaged");
         chain.push_back(block);
-        block = m_bigDepot[block];
+        block = bigDepot_[block];
     }
     return chain;
 }
 
-void CompoundFile::AssignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth) {
+void CompoundFile::assignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth) {
     if (depth > kMaxDirectoryDepth || index >= entries.size())
         return;
     Entry& entry = entries[index];
@@ -127,37 +127,37 @@ void CompoundFile::AssignLevels(std::vector<Entry>& entries, std::uint32_t index
     if (entry.level <= level)
         return;
     entry.level = level;
-    AssignLevels(entries, entry.dir, level + 1, depth + 1);
-    AssignLevels(entries, entry.next, level, depth + 1);
-    AssignLevels(entries, entry.previous, level, depth + 1);
+    assignLevels(entries, entry.dir, level + 1, depth + 1);
+    assignLevels(entries, entry.next, level, depth + 1);
+    assignLevels(entries, entry.previous, level, depth + 1);
 }
 
-bool CompoundFile::Open() {
-    const std::uint64_t size = m_file.Size();
+bool CompoundFile::open() {
+    const std::uint64_t size = file_.size();
     const std::int64_t maxBlock = static_cast<std::int64_t>(size / kBigBlockSize) - 2;
     if (maxBlock < 1)
         return false;
     const std::uint32_t blockCount = static_cast<std::uint32_t>(maxBlock + 1);
-    const std::uint32_t rootListStart = m_file.ReadLong(header::kRootListStart);
+    const std::uint32_t rootListStart = file_.readLong(header::kRootListStart);
     // The root entry's start is the small stream's (its size, read next, the small depot's).
-    const std::uint32_t smallStreamStart = m_file.ReadLong(BigBlockOffset(rootListStart) + entry::kStart);
-    if (!ReadDepots(blockCount, rootListStart))
+    const std::uint32_t smallStreamStart = file_.readLong(BigBlockOffset(rootListStart) + entry::kStart);
+    if (!readDepots(blockCount, rootListStart))
         return false;
     std::vector<Entry> entries;
-    if (!ReadDirectory(blockCount, rootListStart, entries) || !LocateStreams(entries))
+    if (!readDirectory(blockCount, rootListStart, entries) || !locateStreams(entries))
         return false;
-    m_smallBlockList = FollowBigChain(smallStreamStart, blockCount);
-    if (m_streams.wordDocument.size < kSmallStreamThreshold) {
+    smallBlockList_ = followBigChain(smallStreamStart, blockCount);
+    if (streams_.wordDocument.size < kSmallStreamThreshold) {
         Report(Status::StepFails, "I'm afraid the text stream of this file is too small to handle.");
         return false;
     }
-    return ReadBigStream(m_streams.wordDocument, 0, kWordHeaderSize, m_wordHeader.data());
+    return readBigStream(streams_.wordDocument, 0, kWordHeaderSize, wordHeader_.data());
 }
 
-bool CompoundFile::ReadDepots(std::uint32_t blockCount, std::uint32_t rootListStart) {
-    const std::uint32_t depotCount = m_file.ReadLong(header::kDepotCount);
+bool CompoundFile::readDepots(std::uint32_t blockCount, std::uint32_t rootListStart) {
+    const std::uint32_t depotCount = file_.readLong(header::kDepotCount);
     // The root entry's size is the small stream's, which the small depot maps.
-    const std::uint32_t rootSize = m_file.ReadLong(BigBlockOffset(rootListStart) + entry::kSize);
+    const std::uint32_t rootSize = file_.readLong(BigBlockOffset(rootListStart) + entry::kSize);
     const std::uint32_t smallDepotLength = rootSize / kSmallBlockSize;
 
     // Only the depot blocks that the N entries need are listed; later slots could never be read.
@@ -165,34 +165,34 @@ bool CompoundFile::ReadDepots(std::uint32_t blockCount, std::uint32_t rootListSt
     std::vector<std::uint32_t> depotBlocks(std::min(depotCount, neededDepotBlocks), 0);
     std::size_t listed = std::min<std::size_t>(depotBlocks.size(), kHeaderDepotEntries);
     for (std::size_t i = 0; i < listed; ++i)
-        depotBlocks[i] = m_file.ReadLong(header::kDepotList + i * 4);
-    std::uint32_t extensionBlock = m_file.ReadLong(header::kExtensionStart);
+        depotBlocks[i] = file_.readLong(header::kDepotList + i * 4);
+    std::uint32_t extensionBlock = file_.readLong(header::kExtensionStart);
     while (extensionBlock != kEndOfChain && listed < depotBlocks.size()) {
         const std::uint64_t at = BigBlockOffset(extensionBlock);
         const std::size_t take = std::min<std::size_t>(depotBlocks.size() - listed, kExtensionEntries);
         for (std::size_t i = 0; i < take; ++i)
-            depotBlocks[listed + i] = m_file.ReadLong(at + i * 4);
+            depotBlocks[listed + i] = file_.readLong(at + i * 4);
         listed += take;
-        extensionBlock = m_file.ReadLong(at + kExtensionNextLink);
+        extensionBlock = file_.readLong(at + kExtensionNextLink);
     }
 
-    m_bigDepot.assign(blockCount, 0);
-    if (!FillDepot(depotBlocks, m_bigDepot))
+    bigDepot_.assign(blockCount, 0);
+    if (!fillDepot(depotBlocks, bigDepot_))
         return false;
 
     // The small depot's blocks: a short chain is completed from block 0, as the slots start zeroed.
-    Chain smallDepotChain = FollowBigChain(m_file.ReadLong(header::kSmallDepotStart), blockCount);
+    Chain smallDepotChain = followBigChain(file_.readLong(header::kSmallDepotStart), blockCount);
     if (smallDepotLength > static_cast<std::uint64_t>(blockCount) * kEntriesPerDepotBlock)
         return false;
     const std::size_t smallSlots = (smallDepotLength + kEntriesPerDepotBlock - 1) / kEntriesPerDepotBlock;
     smallDepotChain.resize(smallSlots, 0);
-    m_smallDepot.assign(smallDepotLength, 0);
-    return FillDepot(smallDepotChain, m_smallDepot);
+    smallDepot_.assign(smallDepotLength, 0);
+    return fillDepot(smallDepotChain, smallDepot_);
 }
 
-bool CompoundFile::ReadDirectory(std::uint32_t blockCount, std::uint32_t rootListStart,
+bool CompoundFile::readDirectory(std::uint32_t blockCount, std::uint32_t rootListStart,
                                  std::vector<Entry>& entries) {
-    const Chain rootList = FollowBigChain(rootListStart, blockCount);
+    const Chain rootList = followBigChain(rootListStart, blockCount);
     if (rootList.empty()) {
         Report(Status::StepFails, "No Rootlist found");
         return false;
@@ -204,7 +204,7 @@ bool CompoundFile::ReadDirectory(std::uint32_t blockCount, std::uint32_t rootLis
     for (std::uint32_t k = 0; k < entryCount; ++k) {
         const std::uint64_t offset = BigBlockOffset(rootList[k * kDirectoryEntrySize / kBigBlockSize]) +
                                      (k * kDirectoryEntrySize) % kBigBlockSize;
-        const auto bytes = m_file.View(offset, kDirectoryEntrySize);
+        const auto bytes = file_.view(offset, kDirectoryEntrySize);
         if (bytes.empty()) {
             Report(Status::StepFails, "Reading PPS %d is not possible", static_cast<int>(k));
             return false;
@@ -232,21 +232,21 @@ bool CompoundFile::ReadDirectory(std::uint32_t blockCount, std::uint32_t rootLis
             }
         }
     }
-    AssignLevels(entries, root, 0, 0);
+    assignLevels(entries, root, 0, 0);
     return true;
 }
 
-bool CompoundFile::LocateStreams(const std::vector<Entry>& entries) {
+bool CompoundFile::locateStreams(const std::vector<Entry>& entries) {
     bool spreadsheet = false;
     const std::pair<const char*, StreamLocation*> wanted[] = {
-        {"WordDocument", &m_streams.wordDocument},
-        {"Data", &m_streams.data},
-        {"0Table", &m_streams.table0},
-        {"1Table", &m_streams.table1},
-        {"\x05SummaryInformation", &m_streams.summaryInformation},
+        {"WordDocument", &streams_.wordDocument},
+        {"Data", &streams_.data},
+        {"0Table", &streams_.table0},
+        {"1Table", &streams_.table1},
+        {"\x05SummaryInformation", &streams_.summaryInformation},
         {"\x05"
          "DocumentSummaryInformation",
-         &m_streams.documentSummaryInformation},
+         &streams_.documentSummaryInformation},
     };
     std::vector<bool> taken(std::size(wanted), false);
     for (const Entry& e : entries) {
@@ -269,9 +269,9 @@ bool CompoundFile::LocateStreams(const std::vector<Entry>& entries) {
     return true;
 }
 
-bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block) {
-    LazyChain& chain = m_chains.try_emplace({start, small}, LazyChain{{}, start, false}).first->second;
-    const std::vector<std::uint32_t>& depot = small ? m_smallDepot : m_bigDepot;
+bool CompoundFile::chainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block) {
+    LazyChain& chain = chains_.try_emplace({start, small}, LazyChain{{}, start, false}).first->second;
+    const std::vector<std::uint32_t>& depot = small ? smallDepot_ : bigDepot_;
     // Links are followed only as far as a read needs them, so damage beyond the text is harmless.
     while (chain.blocks.size() <= index && !chain.ended) {
         if (chain.next == kEndOfChain) {
@@ -296,7 +296,7 @@ bool CompoundFile::ChainBlock(std::uint32_t start, bool small, std::uint64_t ind
     return true;
 }
 
-bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
+bool CompoundFile::readRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
                              std::uint8_t* destination) {
     if (count == 0)
         return true;
@@ -305,11 +305,11 @@ bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t of
     std::uint64_t within = offset % blockSize;
     while (count > 0) {
         std::uint32_t block;
-        if (!ChainBlock(stream.start, small, index, block))
+        if (!chainBlock(stream.start, small, index, block))
             return false; // the chain ends early
         const std::size_t take = std::min<std::uint64_t>(blockSize - within, count);
-        const std::uint64_t at = BlockOffset(block, blockSize) + within;
-        if (!m_file.Read(at, take, destination)) {
+        const std::uint64_t at = blockOffset(block, blockSize) + within;
+        if (!file_.read(at, take, destination)) {
             Report(Status::StepFails, "Read big block 0x%lx not possible", static_cast<unsigned long>(at));
             return false;
         }
@@ -321,31 +321,31 @@ bool CompoundFile::ReadRange(StreamLocation stream, bool small, std::uint64_t of
     return true;
 }
 
-bool CompoundFile::ReadStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+bool CompoundFile::readStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
                               std::uint8_t* destination) {
-    return ReadRange(stream, stream.size < kSmallStreamThreshold, offset, count, destination);
+    return readRange(stream, stream.size < kSmallStreamThreshold, offset, count, destination);
 }
 
-bool CompoundFile::ReadBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+bool CompoundFile::readBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
                                  std::uint8_t* destination) {
-    return ReadRange(stream, false, offset, count, destination);
+    return readRange(stream, false, offset, count, destination);
 }
 
-std::vector<std::uint8_t> CompoundFile::StreamBytes(StreamLocation stream, std::uint64_t offset,
+std::vector<std::uint8_t> CompoundFile::streamBytes(StreamLocation stream, std::uint64_t offset,
                                                     std::size_t count) {
     // No stream range can hold more bytes than the file.
-    if (count > m_file.Size())
+    if (count > file_.size())
         return {};
     std::vector<std::uint8_t> bytes(count);
-    if (!ReadStream(stream, offset, count, bytes.data()))
+    if (!readStream(stream, offset, count, bytes.data()))
         return {};
     return bytes;
 }
 
-bool CompoundFile::BigStreamFileOffset(StreamLocation stream, std::uint64_t offset,
+bool CompoundFile::bigStreamFileOffset(StreamLocation stream, std::uint64_t offset,
                                        std::uint64_t& fileOffset) {
     std::uint32_t block;
-    if (!ChainBlock(stream.start, false, offset / kBigBlockSize, block))
+    if (!chainBlock(stream.start, false, offset / kBigBlockSize, block))
         return false;
     fileOffset = BigBlockOffset(block) + offset % kBigBlockSize;
     return true;

@@ -36,60 +36,60 @@ struct PpsInfo {
 
 class CompoundFile {
 public:
-    explicit CompoundFile(const SourceFile& file) : m_file(file) {}
+    explicit CompoundFile(const SourceFile& file) : file_(file) {}
 
-    static bool Recognise(const SourceFile& file);
+    static bool recognise(const SourceFile& file);
 
     // Loads the depots, the directory and the small block list, selects the streams and reads the
     // Word header. False (after its message) when the container can't be used.
-    bool Open();
+    bool open();
 
-    PpsInfo& Streams() { return m_streams; }
-    const std::array<std::uint8_t, kWordHeaderSize>& WordHeader() const { return m_wordHeader; }
+    PpsInfo& streams() { return streams_; }
+    const std::array<std::uint8_t, kWordHeaderSize>& wordHeader() const { return wordHeader_; }
 
     // Reads `count` bytes at `offset` of a stream, through the small depot when the stream is
     // shorter than 4096 bytes.
-    bool ReadStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+    bool readStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
                     std::uint8_t* destination);
     // The same through the big depot whatever the stream's size ("WordDocument" is always big).
-    bool ReadBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
+    bool readBigStream(StreamLocation stream, std::uint64_t offset, std::size_t count,
                        std::uint8_t* destination);
     // The bytes of a stream range, or empty when it can't be read.
-    std::vector<std::uint8_t> StreamBytes(StreamLocation stream, std::uint64_t offset, std::size_t count);
+    std::vector<std::uint8_t> streamBytes(StreamLocation stream, std::uint64_t offset, std::size_t count);
 
     // The file offset of the stream byte at `offset` in a big-depot stream, or false beyond it.
-    bool BigStreamFileOffset(StreamLocation stream, std::uint64_t offset, std::uint64_t& fileOffset);
+    bool bigStreamFileOffset(StreamLocation stream, std::uint64_t offset, std::uint64_t& fileOffset);
 
-    std::uint64_t BlockOffset(std::uint32_t block, std::uint32_t blockSize) const;
+    std::uint64_t blockOffset(std::uint32_t block, std::uint32_t blockSize) const;
 
 private:
     struct Entry;
     using Chain = std::vector<std::uint32_t>;
 
     // The steps of Open: the big and small depots, the directory, the streams a Word document has.
-    bool ReadDepots(std::uint32_t blockCount, std::uint32_t rootListStart);
-    bool ReadDirectory(std::uint32_t blockCount, std::uint32_t rootListStart, std::vector<Entry>& entries);
-    bool LocateStreams(const std::vector<Entry>& entries);
-    bool FillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot);
-    Chain FollowBigChain(std::uint32_t start, std::uint32_t maxSteps);
+    bool readDepots(std::uint32_t blockCount, std::uint32_t rootListStart);
+    bool readDirectory(std::uint32_t blockCount, std::uint32_t rootListStart, std::vector<Entry>& entries);
+    bool locateStreams(const std::vector<Entry>& entries);
+    bool fillDepot(const std::vector<std::uint32_t>& depotBlocks, std::vector<std::uint32_t>& depot);
+    Chain followBigChain(std::uint32_t start, std::uint32_t maxSteps);
     // The block at `index` of the chain from `start`, followed and kept on first use.
-    bool ChainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block);
-    bool ReadRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
+    bool chainBlock(std::uint32_t start, bool small, std::uint64_t index, std::uint32_t& block);
+    bool readRange(StreamLocation stream, bool small, std::uint64_t offset, std::size_t count,
                    std::uint8_t* destination);
-    void AssignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth);
+    void assignLevels(std::vector<Entry>& entries, std::uint32_t index, int level, int depth);
 
-    const SourceFile& m_file;
-    std::vector<std::uint32_t> m_bigDepot;
-    std::vector<std::uint32_t> m_smallDepot;
-    std::vector<std::uint32_t> m_smallBlockList;
-    PpsInfo m_streams;
-    std::array<std::uint8_t, kWordHeaderSize> m_wordHeader{};
+    const SourceFile& file_;
+    std::vector<std::uint32_t> bigDepot_;
+    std::vector<std::uint32_t> smallDepot_;
+    std::vector<std::uint32_t> smallBlockList_;
+    PpsInfo streams_;
+    std::array<std::uint8_t, kWordHeaderSize> wordHeader_{};
     struct LazyChain {
         Chain blocks;
         std::uint32_t next;
         bool ended;
     };
-    std::map<std::pair<std::uint32_t, bool>, LazyChain> m_chains;
+    std::map<std::pair<std::uint32_t, bool>, LazyChain> chains_;
 };
 
 } // namespace tessarel::wordbin

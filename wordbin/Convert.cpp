@@ -16,12 +16,12 @@ namespace {
 
 void ConvertInto(const std::string& sourcePath, Document& document, const ConversionSettings& settings,
                  std::string& output) {
-    if (!document.source.Open(sourcePath))
+    if (!document.source.open(sourcePath))
         return;
     const DocumentKind kind = Classify(document.source, sourcePath);
     if (kind == DocumentKind::Unknown || !Locate(document, kind))
         return;
-    TextWalk(document, settings, output).Run();
+    TextWalk(document, settings, output).run();
 }
 
 void ReportAllocationFailure() {

@@ -4,7 +4,7 @@
 
 namespace tessarel::wordbin {
 
-void Formatting::Finish() {
+void Formatting::finish() {
     std::stable_sort(runs.begin(), runs.end(),
                      [](const ParagraphRun& a, const ParagraphRun& b) { return a.start < b.start; });
     std::stable_sort(rows.begin(), rows.end(),
@@ -15,7 +15,7 @@ void Formatting::Finish() {
     std::sort(endnoteReferences.begin(), endnoteReferences.end());
 }
 
-const ParagraphRun* Formatting::RunAt(std::uint32_t streamOffset) const {
+const ParagraphRun* Formatting::runAt(std::uint32_t streamOffset) const {
     auto after =
         std::upper_bound(runs.begin(), runs.end(), streamOffset,
                          [](std::uint32_t value, const ParagraphRun& run) { return value < run.start; });
@@ -25,14 +25,14 @@ const ParagraphRun* Formatting::RunAt(std::uint32_t streamOffset) const {
     return streamOffset < run.end ? &run : nullptr;
 }
 
-const RowRecord* Formatting::RowStartingAt(std::uint32_t streamOffset) const {
+const RowRecord* Formatting::rowStartingAt(std::uint32_t streamOffset) const {
     auto found =
         std::lower_bound(rows.begin(), rows.end(), streamOffset,
                          [](const RowRecord& row, std::uint32_t value) { return row.first < value; });
     return found != rows.end() && found->first == streamOffset ? &*found : nullptr;
 }
 
-const SectionRecord* Formatting::SectionStartingAt(std::uint32_t cp) const {
+const SectionRecord* Formatting::sectionStartingAt(std::uint32_t cp) const {
     for (std::uint32_t at : {cp, cp + 1}) {
         auto found =
             std::lower_bound(sections.begin(), sections.end(), at,
@@ -43,11 +43,11 @@ const SectionRecord* Formatting::SectionStartingAt(std::uint32_t cp) const {
     return nullptr;
 }
 
-const SectionRecord& Formatting::FirstSection() const {
-    return sections.empty() ? m_defaultSection : sections.front();
+const SectionRecord& Formatting::firstSection() const {
+    return sections.empty() ? defaultSection_ : sections.front();
 }
 
-NoteKind Formatting::NoteKindAt(std::uint32_t cp) const {
+NoteKind Formatting::noteKindAt(std::uint32_t cp) const {
     const bool footnotes = !footnoteReferences.empty();
     const bool endnotes = !endnoteReferences.empty();
     if (footnotes && !endnotes)

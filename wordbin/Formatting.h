@@ -51,7 +51,7 @@ struct ParagraphRecord {
     std::uint8_t listLevel = 9;
     FontRecord font;
 
-    bool IsHeading() const { return styleIndex >= 1 && styleIndex <= 9; }
+    bool isHeading() const { return styleIndex >= 1 && styleIndex <= 9; }
 };
 
 struct ParagraphRun {
@@ -85,19 +85,19 @@ public:
     std::uint32_t defaultTabWidth = 36000; // thousandths of a point
 
     // Sorts the lists for the lookups; called once they are filled.
-    void Finish();
+    void finish();
 
     // The run holding this stream offset, or null (the walk then uses the defaults).
-    const ParagraphRun* RunAt(std::uint32_t streamOffset) const;
+    const ParagraphRun* runAt(std::uint32_t streamOffset) const;
     // The row whose first character is at this stream offset, or null.
-    const RowRecord* RowStartingAt(std::uint32_t streamOffset) const;
+    const RowRecord* rowStartingAt(std::uint32_t streamOffset) const;
     // The section that starts at cp or cp + 1, or null.
-    const SectionRecord* SectionStartingAt(std::uint32_t cp) const;
-    const SectionRecord& FirstSection() const;
-    NoteKind NoteKindAt(std::uint32_t cp) const;
+    const SectionRecord* sectionStartingAt(std::uint32_t cp) const;
+    const SectionRecord& firstSection() const;
+    NoteKind noteKindAt(std::uint32_t cp) const;
 
 private:
-    SectionRecord m_defaultSection;
+    SectionRecord defaultSection_;
 };
 
 } // namespace tessarel::wordbin

@@ -52,40 +52,40 @@ Places PlacesFor(int version) {
 class Reader {
 public:
     Reader(Document& document, const RangeReader& tables, const RangeReader& pages)
-        : m_document(document), m_header(document.header), m_tables(tables), m_pages(pages),
-          m_layout(LayoutFor(document.version)), m_places(PlacesFor(document.version)),
-          m_sectionBudget(4 * document.source.Size() + (1 << 20)) {}
+        : document_(document), header_(document.header), tables_(tables), pages_(pages),
+          layout_(LayoutFor(document.version)), places_(PlacesFor(document.version)),
+          sectionBudget_(4 * document.source.size() + (1 << 20)) {}
 
     void ReadAll() {
-        if (m_layout == ModifierLayout::Word2)
-            m_styles.ReadWord2(Table(m_places.styleSheet, 2));
+        if (layout_ == ModifierLayout::Word2)
+            styles_.readWord2(Table(places_.styleSheet, 2));
         else
-            m_styles.Read(Table(m_places.styleSheet, 4), m_layout);
+            styles_.read(Table(places_.styleSheet, 4), layout_);
         ReadParagraphRuns();
         ReadSections();
-        ReadNoteReferences(m_places.footnotes, m_document.formatting.footnoteReferences);
-        if (m_places.hasEndnotes)
-            ReadNoteReferences(m_places.endnotes, m_document.formatting.endnoteReferences);
+        ReadNoteReferences(places_.footnotes, document_.formatting.footnoteReferences);
+        if (places_.hasEndnotes)
+            ReadNoteReferences(places_.endnotes, document_.formatting.endnoteReferences);
         ReadDefaultTab();
-        m_document.formatting.Finish();
+        document_.formatting.finish();
     }
 
 private:
     std::vector<std::uint8_t> Table(const TablePlace& place, std::size_t minimum) {
-        const std::uint32_t offset = Get32(m_header, place.offset);
+        const std::uint32_t offset = Get32(header_, place.offset);
         const std::uint32_t length =
-            place.shortLength ? Get16(m_header, place.length) : Get32(m_header, place.length);
+            place.shortLength ? Get16(header_, place.length) : Get32(header_, place.length);
         if (length == 0 || length < minimum)
             return {};
-        return m_tables(offset, length);
+        return tables_(offset, length);
     }
 
     std::vector<std::uint32_t> PageNumbers() {
-        const std::vector<std::uint8_t> bin = Table(m_places.binTable, 4);
+        const std::vector<std::uint8_t> bin = Table(places_.binTable, 4);
         std::vector<std::uint32_t> pages;
         if (bin.empty())
             return pages;
-        if (m_layout == ModifierLayout::Word97) {
+        if (layout_ == ModifierLayout::Word97) {
             const std::size_t n = ((bin.size() / 4) - 1) / 2;
             for (std::size_t i = 0; i < n; ++i)
                 pages.push_back(Get32(bin, 4 * (n + 1) + 4 * i) & 0x3FFFFF);
@@ -95,9 +95,9 @@ private:
         for (std::size_t i = 0; i < n; ++i)
             pages.push_back(Get16(bin, 4 * (n + 1) + 2 * i));
         // Fast-saved files may list only the first pages; the rest follow consecutively.
-        const bool word2 = m_layout == ModifierLayout::Word2;
-        const std::uint16_t pageCount = Get16(m_header, word2 ? 0x144 : 0x190);
-        const std::uint16_t firstPage = Get16(m_header, word2 ? 0x140 : 0x18C);
+        const bool word2 = layout_ == ModifierLayout::Word2;
+        const std::uint16_t pageCount = Get16(header_, word2 ? 0x144 : 0x190);
+        const std::uint16_t firstPage = Get16(header_, word2 ? 0x140 : 0x18C);
         if (pageCount > n) {
             const std::size_t total = n + pageCount - 1;
             for (std::uint32_t next = firstPage + 1u; pages.size() < total; ++next)
@@ -115,12 +115,12 @@ private:
             if (!seen.insert(page).second)
                 continue;
             const std::vector<std::uint8_t> bytes =
-                m_pages(static_cast<std::uint64_t>(page) * kPageSize, kPageSize);
+                pages_(static_cast<std::uint64_t>(page) * kPageSize, kPageSize);
             if (bytes.size() != kPageSize)
                 continue;
             const std::size_t runs = bytes[kPageSize - 1];
-            const std::size_t entrySize = m_layout == ModifierLayout::Word97  ? 13
-                                          : m_layout == ModifierLayout::Word6 ? 7
+            const std::size_t entrySize = layout_ == ModifierLayout::Word97  ? 13
+                                          : layout_ == ModifierLayout::Word6 ? 7
                                                                               : 1;
             if (4 * (runs + 1) + entrySize * runs > kPageSize - 1)
                 continue;
@@ -133,23 +133,23 @@ private:
                 run.record = ParagraphFrom(bytes, wordOffset * 2, marks);
                 CorrectParagraph(run.record);
                 if (run.end > run.start)
-                    m_document.formatting.runs.push_back(run);
+                    document_.formatting.runs.push_back(run);
 
                 if (marks.inTable && !rowOpen) {
                     rowOpen = true;
                     rowFirst = run.start;
                 }
-                const bool endsRow = m_layout == ModifierLayout::Word2
+                const bool endsRow = layout_ == ModifierLayout::Word2
                                          ? marks.rowEnd && marks.hasDefinition && marks.inTable
                                          : marks.rowEnd && marks.hasDefinition;
                 if (endsRow) {
                     RowRecord row;
                     row.first = rowOpen ? rowFirst : run.start;
-                    row.end = m_layout == ModifierLayout::Word2 ? run.start + 1 : run.start;
+                    row.end = layout_ == ModifierLayout::Word2 ? run.start + 1 : run.start;
                     row.columns = marks.columns;
                     row.widths = marks.widths;
                     row.borders = marks.borders;
-                    m_document.formatting.rows.push_back(row);
+                    document_.formatting.rows.push_back(row);
                     rowOpen = false;
                 }
             }
@@ -159,10 +159,10 @@ private:
     // The paragraph properties at `at` in a formatting page; the defaults when there are none.
     ParagraphRecord ParagraphFrom(const std::vector<std::uint8_t>& page, std::size_t at, RowMarks& marks) {
         if (at == 0 || at >= kPageSize - 1)
-            return m_styles.RecordFor(kNoStyle);
+            return styles_.recordFor(kNoStyle);
         std::size_t count = page[at];
         std::size_t begin = at + 1;
-        if (m_layout == ModifierLayout::Word97 && count == 0) {
+        if (layout_ == ModifierLayout::Word97 && count == 0) {
             count = page[at + 1];
             begin = at + 2;
         }
@@ -170,10 +170,10 @@ private:
         const std::span<const std::uint8_t> properties(page.data() + begin, length);
         std::uint16_t style;
         std::span<const std::uint8_t> modifiers;
-        if (m_layout == ModifierLayout::Word97) {
+        if (layout_ == ModifierLayout::Word97) {
             style = Get16(properties, 0);
             modifiers = properties.subspan(std::min<std::size_t>(2, properties.size()));
-        } else if (m_layout == ModifierLayout::Word6) {
+        } else if (layout_ == ModifierLayout::Word6) {
             style = Get8(properties, 0);
             modifiers = properties.subspan(std::min<std::size_t>(1, properties.size()));
         } else {
@@ -183,22 +183,22 @@ private:
             const std::size_t from = std::min<std::size_t>(7, properties.size());
             modifiers = properties.subspan(from, std::min(modifierBytes, properties.size() - from));
         }
-        ParagraphRecord record = m_styles.RecordFor(style);
+        ParagraphRecord record = styles_.recordFor(style);
         // A Word 1/2 style code is no index: the style sheet gives the paragraph its index.
-        if (m_layout != ModifierLayout::Word2)
+        if (layout_ != ModifierLayout::Word2)
             record.styleIndex = style;
-        ForEachModifier(m_layout, modifiers, [&](const Modifier& modifier) {
-            ApplyParagraphModifier(m_layout, modifier, record);
-            NoteRowModifier(m_layout, modifier, marks);
+        ForEachModifier(layout_, modifiers, [&](const Modifier& modifier) {
+            ApplyParagraphModifier(layout_, modifier, record);
+            NoteRowModifier(layout_, modifier, marks);
         });
         return record;
     }
 
     void ReadSections() {
-        const std::vector<std::uint8_t> table = Table(m_places.sections, 4);
+        const std::vector<std::uint8_t> table = Table(places_.sections, 4);
         if (table.empty())
             return;
-        const bool word2 = m_layout == ModifierLayout::Word2;
+        const bool word2 = layout_ == ModifierLayout::Word2;
         const std::size_t n = (table.size() - 4) / (word2 ? 10 : 16);
         const std::size_t descriptorSize = word2 ? 6 : 12;
         for (std::size_t i = 0; i < n; ++i) {
@@ -207,24 +207,24 @@ private:
             const std::uint32_t properties = Get32(table, 4 * (n + 1) + descriptorSize * i + 2);
             if (properties != 0xFFFFFFFF)
                 ReadSectionProperties(properties, section);
-            m_document.formatting.sections.push_back(section);
+            document_.formatting.sections.push_back(section);
         }
     }
 
     void ReadSectionProperties(std::uint32_t at, SectionRecord& section) {
-        const bool word2 = m_layout == ModifierLayout::Word2;
-        const std::vector<std::uint8_t> lengthBytes = m_pages(at, word2 ? 1 : 2);
+        const bool word2 = layout_ == ModifierLayout::Word2;
+        const std::vector<std::uint8_t> lengthBytes = pages_(at, word2 ? 1 : 2);
         if (lengthBytes.empty())
             return;
         const std::size_t length = word2 ? lengthBytes[0] : Get16(lengthBytes, 0);
         // Many sections naming long property groups must not read the file over and over.
-        if (length > m_sectionBudget)
+        if (length > sectionBudget_)
             return;
-        m_sectionBudget -= length;
-        const std::vector<std::uint8_t> modifiers = m_pages(at + lengthBytes.size(), length);
-        const std::uint16_t breakKind = m_layout == ModifierLayout::Word97 ? 0x3009 : word2 ? 117 : 142;
-        const std::uint16_t outline = m_layout == ModifierLayout::Word97 ? 0xD202 : word2 ? 0 : 133;
-        ForEachModifier(m_layout, modifiers, [&](const Modifier& modifier) {
+        sectionBudget_ -= length;
+        const std::vector<std::uint8_t> modifiers = pages_(at + lengthBytes.size(), length);
+        const std::uint16_t breakKind = layout_ == ModifierLayout::Word97 ? 0x3009 : word2 ? 117 : 142;
+        const std::uint16_t outline = layout_ == ModifierLayout::Word97 ? 0xD202 : word2 ? 0 : 133;
+        ForEachModifier(layout_, modifiers, [&](const Modifier& modifier) {
             if (modifier.code == breakKind) {
                 const std::uint8_t kind = Get8(modifier.operand, 0);
                 section.newPage = kind != 0 && kind != 1;
@@ -249,21 +249,21 @@ private:
     }
 
     void ReadDefaultTab() {
-        const std::vector<std::uint8_t> properties = Table(m_places.properties, 12);
+        const std::vector<std::uint8_t> properties = Table(places_.properties, 12);
         if (properties.size() < 12)
             return;
         const std::uint16_t tabStop = Get16(properties, 10);
-        m_document.formatting.defaultTabWidth = tabStop ? tabStop * 50u : 36000u;
+        document_.formatting.defaultTabWidth = tabStop ? tabStop * 50u : 36000u;
     }
 
-    Document& m_document;
-    std::span<const std::uint8_t> m_header;
-    const RangeReader& m_tables;
-    const RangeReader& m_pages;
-    ModifierLayout m_layout;
-    Places m_places;
-    StyleSheet m_styles;
-    std::uint64_t m_sectionBudget;
+    Document& document_;
+    std::span<const std::uint8_t> header_;
+    const RangeReader& tables_;
+    const RangeReader& pages_;
+    ModifierLayout layout_;
+    Places places_;
+    StyleSheet styles_;
+    std::uint64_t sectionBudget_;
 };
 
 } // namespace

@@ -170,7 +170,7 @@ void CorrectParagraph(ParagraphRecord& record) {
             *space = 0;
         else if (*space > 2160)
             *space = 2160;
-        if (record.IsHeading() && *space < 120)
+        if (record.isHeading() && *space < 120)
             *space = 120;
     }
     if (record.leftIndent < 0)

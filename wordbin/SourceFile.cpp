@@ -8,8 +8,8 @@
 
 namespace tessarel::wordbin {
 
-bool SourceFile::Open(const std::string& path) {
-    m_bytes.clear();
+bool SourceFile::open(const std::string& path) {
+    bytes_.clear();
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         Report(Status::StepFails, "I can't open '%s' for reading", path.c_str());
@@ -21,31 +21,31 @@ bool SourceFile::Open(const std::string& path) {
         Report(Status::StepFails, "I can't get the size of '%s'", path.c_str());
         return false;
     }
-    m_bytes.resize(static_cast<std::size_t>(info.st_size));
-    const std::size_t got = m_bytes.empty() ? 0 : std::fread(m_bytes.data(), 1, m_bytes.size(), file);
+    bytes_.resize(static_cast<std::size_t>(info.st_size));
+    const std::size_t got = bytes_.empty() ? 0 : std::fread(bytes_.data(), 1, bytes_.size(), file);
     std::fclose(file);
     // A file that shrank while being read is taken as far as it was read.
-    m_bytes.resize(got);
+    bytes_.resize(got);
     return true;
 }
 
-bool SourceFile::Read(std::uint64_t offset, std::size_t count, std::uint8_t* destination) const {
-    if (offset > m_bytes.size() || count > m_bytes.size() - offset)
+bool SourceFile::read(std::uint64_t offset, std::size_t count, std::uint8_t* destination) const {
+    if (offset > bytes_.size() || count > bytes_.size() - offset)
         return false;
     if (count)
-        std::memcpy(destination, m_bytes.data() + offset, count);
+        std::memcpy(destination, bytes_.data() + offset, count);
     return true;
 }
 
-std::span<const std::uint8_t> SourceFile::View(std::uint64_t offset, std::size_t count) const {
-    if (offset > m_bytes.size() || count > m_bytes.size() - offset)
+std::span<const std::uint8_t> SourceFile::view(std::uint64_t offset, std::size_t count) const {
+    if (offset > bytes_.size() || count > bytes_.size() - offset)
         return {};
-    return {m_bytes.data() + offset, count};
+    return {bytes_.data() + offset, count};
 }
 
-std::uint32_t SourceFile::ReadLong(std::uint64_t offset) const {
+std::uint32_t SourceFile::readLong(std::uint64_t offset) const {
     std::uint8_t bytes[4] = {};
-    if (!Read(offset, 4, bytes))
+    if (!read(offset, 4, bytes))
         Report(Status::Fatal, "Read long 0x%lx not possible", static_cast<unsigned long>(offset));
     return Get32(bytes, 0);
 }

@@ -13,21 +13,21 @@ namespace tessarel::wordbin {
 class SourceFile {
 public:
     // False (with the reader's message) when the file can't be opened or is not a regular file.
-    bool Open(const std::string& path);
+    bool open(const std::string& path);
     // For tests and the fuzz target: the document's bytes directly.
-    void Assign(std::vector<std::uint8_t> bytes) { m_bytes = std::move(bytes); }
+    void assign(std::vector<std::uint8_t> bytes) { bytes_ = std::move(bytes); }
 
-    std::uint64_t Size() const { return m_bytes.size(); }
+    std::uint64_t size() const { return bytes_.size(); }
     // Exactly `count` bytes at `offset`, or false.
-    bool Read(std::uint64_t offset, std::size_t count, std::uint8_t* destination) const;
+    bool read(std::uint64_t offset, std::size_t count, std::uint8_t* destination) const;
     // The bytes at `offset`, or an empty span when the range leaves the file.
-    std::span<const std::uint8_t> View(std::uint64_t offset, std::size_t count) const;
+    std::span<const std::uint8_t> view(std::uint64_t offset, std::size_t count) const;
     // A 32-bit little-endian value; fatal "Read long 0x%lx not possible" when it can't be read.
-    std::uint32_t ReadLong(std::uint64_t offset) const;
-    const std::uint8_t* Data() const { return m_bytes.data(); }
+    std::uint32_t readLong(std::uint64_t offset) const;
+    const std::uint8_t* data() const { return bytes_.data(); }
 
 private:
-    std::vector<std::uint8_t> m_bytes;
+    std::vector<std::uint8_t> bytes_;
 };
 
 // Little-endian readers over a byte span; 0 where the value would leave the span.

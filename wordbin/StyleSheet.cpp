@@ -65,8 +65,8 @@ StyleEntry ParseEntry(std::span<const std::uint8_t> entry, std::size_t baseSize,
 
 } // namespace
 
-void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout) {
-    m_styles.clear();
+void StyleSheet::read(std::span<const std::uint8_t> bytes, ModifierLayout layout) {
+    styles_.clear();
     if (bytes.size() < 4)
         return;
     const std::size_t headerLength = Get16(bytes, 0);
@@ -74,7 +74,7 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
     const std::size_t baseSize = Get16(bytes, 4);
     const std::uint16_t defaultFont = Get16(bytes, 14);
     if (defaultFont < 256)
-        m_defaultFont.number = static_cast<std::uint8_t>(defaultFont);
+        defaultFont_.number = static_cast<std::uint8_t>(defaultFont);
 
     std::vector<StyleEntry> entries;
     std::size_t at = headerLength + 2;
@@ -87,8 +87,8 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
     }
 
     ParagraphRecord defaults;
-    defaults.font = m_defaultFont;
-    m_styles.assign(entries.size(), defaults);
+    defaults.font = defaultFont_;
+    styles_.assign(entries.size(), defaults);
     std::vector<bool> built(entries.size(), false);
     // Passes until no more styles can be built: a style needs its base style built first.
     for (bool progress = true; progress;) {
@@ -102,7 +102,7 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
             if (!noBase) {
                 if (entry.base >= entries.size() || !built[entry.base])
                     continue;
-                record = m_styles[entry.base];
+                record = styles_[entry.base];
             }
             ForEachModifier(layout, entry.paragraphModifiers, [&](const Modifier& modifier) {
                 ApplyParagraphModifier(layout, modifier, record);
@@ -111,7 +111,7 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
                 ApplyCharacterModifier(layout, modifier, record.font);
             });
             record.styleIndex = static_cast<std::uint16_t>(i);
-            m_styles[i] = record;
+            styles_[i] = record;
             built[i] = true;
             progress = true;
         }
@@ -119,7 +119,7 @@ void StyleSheet::Read(std::span<const std::uint8_t> bytes, ModifierLayout layout
     // Styles whose base chain never ends keep the defaults.
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (!built[i])
-            m_styles[i].styleIndex = static_cast<std::uint16_t>(i);
+            styles_[i].styleIndex = static_cast<std::uint16_t>(i);
 }
 
 namespace {
@@ -185,10 +185,10 @@ void ApplyWord2Characters(std::span<const std::uint8_t> characters, FontRecord& 
 
 } // namespace
 
-void StyleSheet::ReadWord2(std::span<const std::uint8_t> bytes) {
-    m_word2 = true;
-    m_styles.clear();
-    m_defined.clear();
+void StyleSheet::readWord2(std::span<const std::uint8_t> bytes) {
+    word2_ = true;
+    styles_.clear();
+    defined_.clear();
     if (bytes.size() < 2)
         return;
     const std::size_t standard = Get16(bytes, 0);
@@ -219,7 +219,7 @@ void StyleSheet::ReadWord2(std::span<const std::uint8_t> bytes) {
             return record;
         state[code] = 1;
         ParagraphRecord built;
-        built.font = m_defaultFont;
+        built.font = defaultFont_;
         const std::size_t slot = slotOf(code);
         const std::size_t base = baseOf(slot);
         if (base != code && defined[base] && state[base] != 1)
@@ -239,27 +239,27 @@ void StyleSheet::ReadWord2(std::span<const std::uint8_t> bytes) {
     for (std::size_t code = 0; code < kWord2Codes; ++code)
         if (defined[code])
             build(code, build);
-    m_styles = std::move(styles);
-    m_defined = std::move(defined);
+    styles_ = std::move(styles);
+    defined_ = std::move(defined);
 }
 
-ParagraphRecord StyleSheet::StandardWord2Style() const {
-    if (!m_defined.empty() && m_defined[0])
-        return m_styles[0];
+ParagraphRecord StyleSheet::standardWord2Style() const {
+    if (!defined_.empty() && defined_[0])
+        return styles_[0];
     ParagraphRecord record;
-    record.font = m_defaultFont;
+    record.font = defaultFont_;
     record.styleIndex = 0;
     return record;
 }
 
-ParagraphRecord StyleSheet::RecordFor(std::uint16_t styleIndex) const {
-    if (m_word2)
-        return styleIndex < m_defined.size() && m_defined[styleIndex] ? m_styles[styleIndex]
-                                                                      : StandardWord2Style();
-    if (styleIndex < m_styles.size())
-        return m_styles[styleIndex];
+ParagraphRecord StyleSheet::recordFor(std::uint16_t styleIndex) const {
+    if (word2_)
+        return styleIndex < defined_.size() && defined_[styleIndex] ? styles_[styleIndex]
+                                                                      : standardWord2Style();
+    if (styleIndex < styles_.size())
+        return styles_[styleIndex];
     ParagraphRecord record;
-    record.font = m_defaultFont;
+    record.font = defaultFont_;
     record.styleIndex = styleIndex;
     return record;
 }

@@ -14,24 +14,24 @@ namespace tessarel::wordbin {
 class StyleSheet {
 public:
     // Reads a Word 97 or Word 6/7 style sheet; an unreadable one leaves no styles.
-    void Read(std::span<const std::uint8_t> bytes, ModifierLayout layout);
+    void read(std::span<const std::uint8_t> bytes, ModifierLayout layout);
     // Reads a Word 1/2 style sheet, whose paragraphs name their style by a one-byte style code.
     // A missing or damaged one leaves every paragraph in the standard style.
-    void ReadWord2(std::span<const std::uint8_t> bytes);
+    void readWord2(std::span<const std::uint8_t> bytes);
 
     // The record a paragraph of this style starts from (the defaults for no or unknown style).
     // After ReadWord2 the index is a style code, and the record carries the style's index in the
     // numbering of the later generations (0 the standard style, 1..9 the headings).
-    ParagraphRecord RecordFor(std::uint16_t styleIndex) const;
-    std::size_t Count() const { return m_styles.size(); }
+    ParagraphRecord recordFor(std::uint16_t styleIndex) const;
+    std::size_t count() const { return styles_.size(); }
 
 private:
-    ParagraphRecord StandardWord2Style() const;
+    ParagraphRecord standardWord2Style() const;
 
-    std::vector<ParagraphRecord> m_styles;
-    FontRecord m_defaultFont;
-    bool m_word2 = false;
-    std::vector<bool> m_defined; // Word 1/2: by style code
+    std::vector<ParagraphRecord> styles_;
+    FontRecord defaultFont_;
+    bool word2_ = false;
+    std::vector<bool> defined_; // Word 1/2: by style code
 };
 
 } // namespace tessarel::wordbin

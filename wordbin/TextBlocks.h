@@ -18,7 +18,7 @@ struct TextBlock {
     bool wide = false;              // 16-bit characters
     std::uint16_t modifier = 0;     // property modifier of the block's piece
 
-    std::uint32_t CharacterCount() const { return wide ? length / 2 : length; }
+    std::uint32_t characterCount() const { return wide ? length / 2 : length; }
 };
 
 enum TextList : int {
@@ -45,59 +45,59 @@ class TextBlocks {
 public:
     // Appends a block, merged into the previous one when it continues it; false with "Software
     // (textblock) error" for a block that can't be one.
-    bool Add(const TextBlock& block);
-    std::uint64_t LocatedBytes() const { return m_locatedBytes; }
-    bool Empty() const { return m_all.empty(); }
+    bool add(const TextBlock& block);
+    std::uint64_t locatedBytes() const { return locatedBytes_; }
+    bool empty() const { return all_.empty(); }
 
     // Cuts the located blocks into the eight lists by their character counts; characters beyond
     // the last count are discarded.
-    void CutIntoLists(const std::array<std::uint32_t, kTextListCount>& counts);
+    void cutIntoLists(const std::array<std::uint32_t, kTextListCount>& counts);
     // Drops a text-box list whose raw bytes are only blanks and paragraph marks.
-    void DiscardBlankList(TextList list, const SourceFile& file);
+    void discardBlankList(TextList list, const SourceFile& file);
 
-    const std::vector<TextBlock>& List(TextList list) const { return m_lists[list]; }
+    const std::vector<TextBlock>& list(TextList list) const { return lists_[list]; }
 
 private:
-    std::vector<TextBlock> m_all;
-    std::array<std::vector<TextBlock>, kTextListCount> m_lists;
-    std::uint64_t m_locatedBytes = 0;
+    std::vector<TextBlock> all_;
+    std::array<std::vector<TextBlock>, kTextListCount> lists_;
+    std::uint64_t locatedBytes_ = 0;
 };
 
 // Delivers one list's characters in document order, 8- or 16-bit as stored.
 class CharacterReader {
 public:
     CharacterReader(const std::vector<TextBlock>& blocks, const SourceFile& file)
-        : m_blocks(blocks), m_file(file) {}
+        : blocks_(blocks), file_(file) {}
 
     // False at the end of the list.
-    bool Next(RawCharacter& character) {
-        if (m_at + m_width > m_available)
-            return NextBlock(character);
-        const std::uint8_t* at = m_data + m_at;
-        character.raw = m_width == 2 ? static_cast<std::uint16_t>(at[0] | at[1] << 8) : at[0];
-        character.fileOffset = m_fileOffset + m_at;
-        character.streamOffset = m_streamOffset + static_cast<std::uint32_t>(m_at);
-        character.cp = m_cp + static_cast<std::uint32_t>(m_at / m_width);
-        character.modifier = m_modifier;
-        m_at += m_width;
+    bool next(RawCharacter& character) {
+        if (at_ + width_ > available_)
+            return nextBlock(character);
+        const std::uint8_t* at = data_ + at_;
+        character.raw = width_ == 2 ? static_cast<std::uint16_t>(at[0] | at[1] << 8) : at[0];
+        character.fileOffset = fileOffset_ + at_;
+        character.streamOffset = streamOffset_ + static_cast<std::uint32_t>(at_);
+        character.cp = cp_ + static_cast<std::uint32_t>(at_ / width_);
+        character.modifier = modifier_;
+        at_ += width_;
         return true;
     }
 
 private:
-    bool NextBlock(RawCharacter& character);
+    bool nextBlock(RawCharacter& character);
 
-    const std::vector<TextBlock>& m_blocks;
-    const SourceFile& m_file;
-    std::size_t m_next = 0; // the block after the current one
+    const std::vector<TextBlock>& blocks_;
+    const SourceFile& file_;
+    std::size_t next_ = 0; // the block after the current one
     // The current block: its bytes inside the file and where the next character lies.
-    const std::uint8_t* m_data = nullptr;
-    std::uint64_t m_available = 0;
-    std::uint64_t m_at = 0;
-    std::uint32_t m_width = 1;
-    std::uint64_t m_fileOffset = 0;
-    std::uint32_t m_streamOffset = 0;
-    std::uint32_t m_cp = 0;
-    std::uint16_t m_modifier = 0;
+    const std::uint8_t* data_ = nullptr;
+    std::uint64_t available_ = 0;
+    std::uint64_t at_ = 0;
+    std::uint32_t width_ = 1;
+    std::uint64_t fileOffset_ = 0;
+    std::uint32_t streamOffset_ = 0;
+    std::uint32_t cp_ = 0;
+    std::uint16_t modifier_ = 0;
 };
 
 } // namespace tessarel::wordbin

@@ -19,7 +19,7 @@ constexpr std::uint16_t kUseTable1 = 1 << 9;
 constexpr std::uint32_t kEightBitPiece = 1u << 30;
 
 bool StartsWith(const SourceFile& file, std::initializer_list<std::uint8_t> bytes) {
-    const auto head = file.View(0, bytes.size());
+    const auto head = file.view(0, bytes.size());
     return !head.empty() && std::equal(bytes.begin(), bytes.end(), head.begin());
 }
 
@@ -76,15 +76,15 @@ std::uint64_t CountSum(const Document& document) {
 // stream block, with character positions counted from `cp`.
 bool AddStreamRange(Document& document, CompoundFile& container, std::uint32_t offset, std::uint64_t count,
                     std::uint32_t cp, bool wide, std::uint16_t modifier) {
-    const StreamLocation stream = container.Streams().wordDocument;
+    const StreamLocation stream = container.streams().wordDocument;
     // No text can hold more bytes than its stream; the cap also bounds hostile piece tables.
-    const std::uint64_t limit = 4 * static_cast<std::uint64_t>(document.source.Size());
+    const std::uint64_t limit = 4 * static_cast<std::uint64_t>(document.source.size());
     std::uint64_t streamOffset = offset;
     while (count > 0) {
-        if (document.text.LocatedBytes() > limit)
+        if (document.text.locatedBytes() > limit)
             return true;
         std::uint64_t fileOffset;
-        if (!container.BigStreamFileOffset(stream, streamOffset, fileOffset))
+        if (!container.bigStreamFileOffset(stream, streamOffset, fileOffset))
             return true; // the chain ends: the text stops there
         const std::uint32_t within = static_cast<std::uint32_t>(streamOffset % kBigBlockSize);
         const std::uint32_t take =
@@ -96,7 +96,7 @@ bool AddStreamRange(Document& document, CompoundFile& container, std::uint32_t o
         block.length = take;
         block.wide = wide;
         block.modifier = modifier;
-        if (!document.text.Add(block))
+        if (!document.text.add(block))
             return false;
         streamOffset += take;
         count -= take;
@@ -158,13 +158,13 @@ bool ReadPieceTable(Document& document, CompoundFile& container, const std::vect
 }
 
 void CutAndTidy(Document& document) {
-    document.text.CutIntoLists(document.counts);
-    document.text.DiscardBlankList(kTextBoxes, document.source);
-    document.text.DiscardBlankList(kHeaderTextBoxes, document.source);
+    document.text.cutIntoLists(document.counts);
+    document.text.discardBlankList(kTextBoxes, document.source);
+    document.text.discardBlankList(kHeaderTextBoxes, document.source);
 }
 
 bool LocateWord12(Document& document) {
-    const auto header = document.source.View(0, kWord2HeaderSize);
+    const auto header = document.source.view(0, kWord2HeaderSize);
     if (header.empty())
         return false;
     document.header.assign(header.begin(), header.end());
@@ -187,7 +187,7 @@ bool LocateWord12(Document& document) {
     ReadCounts(document, 0x34, 5);
     // The text can't run beyond the file.
     const std::uint64_t available =
-        document.fcMin < document.source.Size() ? document.source.Size() - document.fcMin : 0;
+        document.fcMin < document.source.size() ? document.source.size() - document.fcMin : 0;
     const std::uint64_t length = std::min<std::uint64_t>(CountSum(document), available);
     if (length > 0) {
         TextBlock block;
@@ -195,17 +195,17 @@ bool LocateWord12(Document& document) {
         block.streamOffset = document.fcMin;
         block.cp = 0;
         block.length = static_cast<std::uint32_t>(length);
-        if (!document.text.Add(block))
+        if (!document.text.add(block))
             return false;
     }
-    if (document.text.Empty()) {
+    if (document.text.empty()) {
         Report(Status::StepFails, "I can't find the text of this document");
         return false;
     }
     CutAndTidy(document);
     const SourceFile& file = document.source;
     const RangeReader fromFile = [&file](std::uint64_t offset, std::size_t count) {
-        const auto bytes = file.View(offset, count);
+        const auto bytes = file.view(offset, count);
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     };
     ReadFormatting(document, fromFile, fromFile);
@@ -213,7 +213,7 @@ bool LocateWord12(Document& document) {
 }
 
 bool LocateInContainer(Document& document, CompoundFile& container) {
-    const auto& headerBytes = container.WordHeader();
+    const auto& headerBytes = container.wordHeader();
     document.header.assign(headerBytes.begin(), headerBytes.end());
     const std::span<const std::uint8_t> header = document.header;
     const VersionInfo info = VersionOf(header);
@@ -225,7 +225,7 @@ bool LocateInContainer(Document& document, CompoundFile& container) {
     document.oldMacintosh = info.oldMacintosh;
     const std::uint16_t identifier = Get16(header, 0x00);
     const std::uint16_t status = Get16(header, 0x0A);
-    PpsInfo& streams = container.Streams();
+    PpsInfo& streams = container.streams();
     streams.table = (status & kUseTable1) ? streams.table1 : streams.table0;
     streams.table0 = {};
     streams.table1 = {};
@@ -251,28 +251,28 @@ bool LocateInContainer(Document& document, CompoundFile& container) {
             return false;
     } else if (document.version < 8) {
         const std::vector<std::uint8_t> clx =
-            container.StreamBytes(wordStream, Get32(header, 0x160), Get32(header, 0x164));
+            container.streamBytes(wordStream, Get32(header, 0x160), Get32(header, 0x164));
         if (!ReadPieceTable(document, container, clx))
             return false;
     } else {
         if (tableStream.size == 0)
             return false;
         const std::vector<std::uint8_t> clx =
-            container.StreamBytes(tableStream, Get32(header, 0x1A2), Get32(header, 0x1A6));
+            container.streamBytes(tableStream, Get32(header, 0x1A2), Get32(header, 0x1A6));
         if (!ReadPieceTable(document, container, clx))
             return false;
     }
-    if (document.text.Empty()) {
+    if (document.text.empty()) {
         Report(Status::StepFails, "I can't find the text of this document");
         return false;
     }
     CutAndTidy(document);
 
     const RangeReader fromWordDocument = [&container, wordStream](std::uint64_t offset, std::size_t count) {
-        return container.StreamBytes(wordStream, offset, count);
+        return container.streamBytes(wordStream, offset, count);
     };
     const RangeReader fromTableStream = [&container, tableStream](std::uint64_t offset, std::size_t count) {
-        return container.StreamBytes(tableStream, offset, count);
+        return container.streamBytes(tableStream, offset, count);
     };
     ReadFormatting(document, document.version == 8 ? fromTableStream : fromWordDocument, fromWordDocument);
     return true;
@@ -281,7 +281,7 @@ bool LocateInContainer(Document& document, CompoundFile& container) {
 } // namespace
 
 DocumentKind Classify(const SourceFile& file, const std::string& path) {
-    const std::uint64_t size = file.Size();
+    const std::uint64_t size = file.size();
     if (size >= 128 && StartsWith(file, {0x31, 0xBE, 0x00, 0x00, 0x00, 0xAB}))
         return DocumentKind::WordForDos;
     if (size >= kWord2HeaderSize &&
@@ -290,7 +290,7 @@ DocumentKind Classify(const SourceFile& file, const std::string& path) {
     if (StartsWith(file, {0xFE, 0x37, 0x00, 0x1C, 0x00, 0x00}) ||
         StartsWith(file, {0xFE, 0x37, 0x00, 0x23, 0x00, 0x00}))
         return DocumentKind::Macintosh45;
-    if (CompoundFile::Recognise(file))
+    if (CompoundFile::recognise(file))
         return DocumentKind::Word6OrLater;
     if (StartsWith(file, {0x7B, 0x5C, 0x72, 0x74, 0x66, 0x31}))
         Report(Status::StepFails, "%s is not a Word Document. It is probably a Rich Text Format file",
@@ -310,7 +310,7 @@ bool Locate(Document& document, DocumentKind kind) {
         return false;
     // The container's depots live only as long as this call: the text blocks carry file offsets.
     CompoundFile container(document.source);
-    return container.Open() && LocateInContainer(document, container);
+    return container.open() && LocateInContainer(document, container);
 }
 
 } // namespace tessarel::wordbin

@@ -52,246 +52,246 @@ ConversionSettings CurrentSettings() {
 }
 
 TextWalk::TextWalk(const Document& document, const ConversionSettings& settings, std::string& output)
-    : m_document(document), m_settings(settings), m_output(output),
-      m_outputLimit(OutputLimit(document.source.Size())), m_section(&document.formatting.FirstSection()) {
-    m_output.reserve(std::min<std::uint64_t>(document.source.Size(), m_outputLimit));
+    : document_(document), settings_(settings), output_(output),
+      outputLimit_(OutputLimit(document.source.size())), section_(&document.formatting.firstSection()) {
+    output_.reserve(std::min<std::uint64_t>(document.source.size(), outputLimit_));
 }
 
-void TextWalk::Run() {
-    m_headingCounters.fill(0);
-    WalkList(kMainText);
-    if (m_sawFootnoteReference) {
-        WriteSeparator();
-        m_footnoteNumber = 1;
+void TextWalk::run() {
+    headingCounters_.fill(0);
+    walkList(kMainText);
+    if (sawFootnoteReference_) {
+        writeSeparator();
+        footnoteNumber_ = 1;
     }
-    WalkList(kFootnotes);
-    if (m_sawEndnoteReference) {
-        WriteSeparator();
-        m_endnoteNumber = 1;
+    walkList(kFootnotes);
+    if (sawEndnoteReference_) {
+        writeSeparator();
+        endnoteNumber_ = 1;
     }
-    WalkList(kEndnotes);
+    walkList(kEndnotes);
     for (TextList list : {kTextBoxes, kHeaderTextBoxes}) {
-        if (m_document.text.List(list).empty())
+        if (document_.text.list(list).empty())
             continue;
-        WriteSeparator();
-        WalkList(list);
+        writeSeparator();
+        walkList(list);
     }
 }
 
-void TextWalk::WalkList(TextList list) {
-    m_skippingField = false;
-    m_paragraphStart = true;
-    m_row = nullptr;
-    m_afterRow = false;
-    m_rowText.clear();
-    m_pendingRow = nullptr;
-    m_runStarts = false;
-    CharacterReader reader(m_document.text.List(list), m_document.source);
+void TextWalk::walkList(TextList list) {
+    skippingField_ = false;
+    paragraphStart_ = true;
+    row_ = nullptr;
+    afterRow_ = false;
+    rowText_.clear();
+    pendingRow_ = nullptr;
+    runStarts_ = false;
+    CharacterReader reader(document_.text.list(list), document_.source);
     RawCharacter character;
-    while (reader.Next(character)) {
+    while (reader.next(character)) {
         // A style run starts a paragraph, and may start a table row, even where its first
         // characters are field marks or translate to nothing: the first character kept opens them.
-        RecordAt(character.streamOffset);
-        if (m_run && m_run->start == character.streamOffset) {
-            m_runStarts = true;
-            if (!m_row && !m_pendingRow)
-                m_pendingRow = m_document.formatting.RowStartingAt(character.streamOffset);
+        recordAt(character.streamOffset);
+        if (run_ && run_->start == character.streamOffset) {
+            runStarts_ = true;
+            if (!row_ && !pendingRow_)
+                pendingRow_ = document_.formatting.rowStartingAt(character.streamOffset);
         }
         // Field instructions lie between 0x13 and 0x14; the result after 0x14 is kept.
         if (character.raw == 0x13) {
-            m_skippingField = true;
+            skippingField_ = true;
             continue;
         }
         if (character.raw == 0x14 || character.raw == 0x15) {
-            m_skippingField = false;
+            skippingField_ = false;
             continue;
         }
-        if (m_skippingField)
+        if (skippingField_)
             continue;
         const NoteKind kind =
-            character.raw == 2 ? m_document.formatting.NoteKindAt(character.cp) : NoteKind::Unknown;
+            character.raw == 2 ? document_.formatting.noteKindAt(character.cp) : NoteKind::Unknown;
         const std::uint32_t value =
-            Translate(character.raw, m_document.version, m_document.oldMacintosh, kind);
+            Translate(character.raw, document_.version, document_.oldMacintosh, kind);
         if (value != control::kNone)
-            Handle(value, character, list);
+            handle(value, character, list);
     }
-    if (m_lineHasText)
-        WriteLine(m_line);
-    m_line.clear();
-    m_lineWidth = 0;
-    m_lineHasText = false;
+    if (lineHasText_)
+        writeLine(line_);
+    line_.clear();
+    lineWidth_ = 0;
+    lineHasText_ = false;
 }
 
-const ParagraphRecord& TextWalk::RecordAt(std::uint32_t streamOffset) {
-    if (m_run && streamOffset >= m_run->start && streamOffset < m_run->end)
-        return m_run->record;
-    m_run = m_document.formatting.RunAt(streamOffset);
-    return m_run ? m_run->record : m_defaultRecord;
+const ParagraphRecord& TextWalk::recordAt(std::uint32_t streamOffset) {
+    if (run_ && streamOffset >= run_->start && streamOffset < run_->end)
+        return run_->record;
+    run_ = document_.formatting.runAt(streamOffset);
+    return run_ ? run_->record : defaultRecord_;
 }
 
-bool TextWalk::DropsCharacter(const ParagraphRecord& record) const {
-    return (m_settings.hideHiddenText && (record.font.style & font_style::kHidden)) ||
-           (m_settings.removeDeletedText && (record.font.style & font_style::kDeleted));
+bool TextWalk::dropsCharacter(const ParagraphRecord& record) const {
+    return (settings_.hideHiddenText && (record.font.style & font_style::kHidden)) ||
+           (settings_.removeDeletedText && (record.font.style & font_style::kDeleted));
 }
 
-std::optional<std::uint32_t> TextWalk::Shown(std::uint32_t value, const ParagraphRecord& record) const {
-    if (DropsCharacter(record))
+std::optional<std::uint32_t> TextWalk::shownCharacter(std::uint32_t value, const ParagraphRecord& record) const {
+    if (dropsCharacter(record))
         return std::nullopt;
     return (record.font.style & font_style::kAllCapitals) ? UpperCase(value) : value;
 }
 
-void TextWalk::Handle(std::uint32_t value, const RawCharacter& character, TextList list) {
-    const ParagraphRecord& record = RecordAt(character.streamOffset);
-    if (m_runStarts) {
-        m_runStarts = false;
-        m_paragraphStart = true;
+void TextWalk::handle(std::uint32_t value, const RawCharacter& character, TextList list) {
+    const ParagraphRecord& record = recordAt(character.streamOffset);
+    if (runStarts_) {
+        runStarts_ = false;
+        paragraphStart_ = true;
     }
-    if (m_pendingRow) {
-        const RowRecord* row = m_pendingRow;
-        m_pendingRow = nullptr;
+    if (pendingRow_) {
+        const RowRecord* row = pendingRow_;
+        pendingRow_ = nullptr;
         // A row whose every character was dropped is over before anything opens it.
-        if (!m_row && character.streamOffset <= row->end) {
-            if (m_lineHasText || !m_line.empty())
-                EndLine(false);
-            m_row = row;
-            m_rowText.clear();
-            m_afterRow = false;
+        if (!row_ && character.streamOffset <= row->end) {
+            if (lineHasText_ || !line_.empty())
+                endLine(false);
+            row_ = row;
+            rowText_.clear();
+            afterRow_ = false;
         }
     }
-    if (m_row) {
-        CollectInRow(value, character, list);
+    if (row_) {
+        collectInRow(value, character, list);
         return;
     }
-    if (m_afterRow && !IsLineBreakKind(value)) {
-        m_afterRow = false;
-        EndLine(true);
+    if (afterRow_ && !IsLineBreakKind(value)) {
+        afterRow_ = false;
+        endLine(true);
         if (record.font.size >= 10)
-            WriteLine({});
+            writeLine({});
     }
-    if (m_paragraphStart && value != control::kParagraphEnd) {
-        m_paragraphStart = false;
-        StartParagraph(record);
+    if (paragraphStart_ && value != control::kParagraphEnd) {
+        paragraphStart_ = false;
+        startParagraph(record);
     }
 
     switch (value) {
     case control::kCellEnd:
-        AppendText(" |");
+        appendText(" |");
         return;
     case control::kTab:
-        ExpandTab();
+        expandTab();
         return;
     case control::kLineBreak:
-        EndLine(true);
+        endLine(true);
         return;
     case control::kParagraphEnd:
-        EndLine(true);
+        endLine(true);
         if (record.spaceAfter * 50u >= kBlankSpacing)
-            WriteLine({});
-        m_paragraphStart = true;
+            writeLine({});
+        paragraphStart_ = true;
         return;
     case control::kPageBreak:
     case control::kColumnBreak:
-        EndLine(false);
+        endLine(false);
         if (record.spaceAfter * 50u >= kBlankSpacing)
-            WriteLine({});
-        if (const SectionRecord* next = m_document.formatting.SectionStartingAt(character.cp))
-            m_section = next;
+            writeLine({});
+        if (const SectionRecord* next = document_.formatting.sectionStartingAt(character.cp))
+            section_ = next;
         return;
     case control::kPicture:
         return; // a picture has no text to search
     case control::kFootnoteReference:
     case control::kEndnoteReference:
     case control::kUnknownNoteReference:
-        AppendText(NoteText(value, list));
+        appendText(noteText(value, list));
         return;
     default:
         break;
     }
-    const std::optional<std::uint32_t> shown = Shown(value, record);
+    const std::optional<std::uint32_t> shown = shownCharacter(value, record);
     if (!shown)
         return;
     int columns = 0;
-    AppendCodePoint(*shown, m_line, &columns);
-    m_lineWidth += static_cast<long long>(columns) * kColumnWidth;
+    appendCodePoint(*shown, line_, &columns);
+    lineWidth_ += static_cast<long long>(columns) * kColumnWidth;
     if (*shown != ' ')
-        m_lineHasText = true;
+        lineHasText_ = true;
 }
 
-void TextWalk::CollectInRow(std::uint32_t value, const RawCharacter& character, TextList list) {
-    if (character.streamOffset == m_row->end) {
-        WriteRow();
-        m_row = nullptr;
-        m_rowText.clear();
-        m_afterRow = true;
-        m_paragraphStart = true;
+void TextWalk::collectInRow(std::uint32_t value, const RawCharacter& character, TextList list) {
+    if (character.streamOffset == row_->end) {
+        writeRow();
+        row_ = nullptr;
+        rowText_.clear();
+        afterRow_ = true;
+        paragraphStart_ = true;
         return;
     }
     // Fast-saved documents may mark the row end only in the piece's modifiers: the row is dropped.
     if (character.modifier & 1) {
         const std::size_t group = character.modifier / 2;
-        if (group < m_document.modifierGroups.size() &&
-            ModifierGroupEndsRow(m_document.modifierGroups[group], m_document.version)) {
-            m_row = nullptr;
-            m_rowText.clear();
-            m_afterRow = true;
-            m_paragraphStart = true;
+        if (group < document_.modifierGroups.size() &&
+            ModifierGroupEndsRow(document_.modifierGroups[group], document_.version)) {
+            row_ = nullptr;
+            rowText_.clear();
+            afterRow_ = true;
+            paragraphStart_ = true;
             return;
         }
     }
-    const ParagraphRecord& record = RecordAt(character.streamOffset);
+    const ParagraphRecord& record = recordAt(character.streamOffset);
     switch (value) {
     case control::kCellEnd:
-        m_rowText.push_back('\x07');
+        rowText_.push_back('\x07');
         return;
     case control::kTab:
-        m_rowText.push_back(' ');
+        rowText_.push_back(' ');
         return;
     case control::kLineBreak:
     case control::kParagraphEnd:
     case control::kPageBreak:
     case control::kColumnBreak:
-        m_rowText.push_back('\n');
+        rowText_.push_back('\n');
         return;
     case control::kPicture:
         return;
     case control::kFootnoteReference:
     case control::kEndnoteReference:
     case control::kUnknownNoteReference:
-        m_rowText += NoteText(value, list);
+        rowText_ += noteText(value, list);
         return;
     default:
         break;
     }
-    if (const std::optional<std::uint32_t> shown = Shown(value, record))
-        AppendCodePoint(*shown, m_rowText, nullptr);
+    if (const std::optional<std::uint32_t> shown = shownCharacter(value, record))
+        appendCodePoint(*shown, rowText_, nullptr);
 }
 
-void TextWalk::StartParagraph(const ParagraphRecord& record) {
+void TextWalk::startParagraph(const ParagraphRecord& record) {
     if (record.spaceBefore * 50u >= kBlankSpacing)
-        WriteLine({});
-    if (!record.IsHeading())
+        writeLine({});
+    if (!record.isHeading())
         return;
     const int level = record.styleIndex; // 1..9
-    ++m_headingCounters[level - 1];
+    ++headingCounters_[level - 1];
     for (int deeper = level; deeper < 9; ++deeper)
-        m_headingCounters[deeper] = 0;
+        headingCounters_[deeper] = 0;
     for (int shallower = 0; shallower < level - 1; ++shallower)
-        if (m_headingCounters[shallower] == 0)
-            m_headingCounters[shallower] = 1;
+        if (headingCounters_[shallower] == 0)
+            headingCounters_[shallower] = 1;
     if (record.numberingLevel < 1 || record.numberingLevel > 9)
         return;
-    const bool showPrevious = (m_section->needPreviousLevels >> (level - 1)) & 1;
+    const bool showPrevious = (section_->needPreviousLevels >> (level - 1)) & 1;
     std::string number;
     for (int k = showPrevious ? 1 : level; k <= level; ++k) {
         if (number.size() >= kMaxNumberText)
             return; // the whole number text is dropped
-        number += FormatNumber(m_headingCounters[k - 1], m_section->numberFormats[k - 1]);
+        number += FormatNumber(headingCounters_[k - 1], section_->numberFormats[k - 1]);
         number += k < level ? "." : " ";
     }
-    AppendText(number);
+    appendText(number);
 }
 
-std::string TextWalk::NoteText(std::uint32_t value, TextList list) {
+std::string TextWalk::noteText(std::uint32_t value, TextList list) {
     if (value == control::kUnknownNoteReference) {
         if (list == kFootnotes)
             value = control::kFootnoteReference;
@@ -302,17 +302,17 @@ std::string TextWalk::NoteText(std::uint32_t value, TextList list) {
     }
     if (value == control::kFootnoteReference) {
         if (list == kMainText)
-            m_sawFootnoteReference = true;
+            sawFootnoteReference_ = true;
         char text[24];
-        std::snprintf(text, sizeof text, "[%u]", m_footnoteNumber++);
+        std::snprintf(text, sizeof text, "[%u]", footnoteNumber_++);
         return text;
     }
     if (list == kMainText)
-        m_sawEndnoteReference = true;
-    return "[" + Roman(m_endnoteNumber++, false) + "]";
+        sawEndnoteReference_ = true;
+    return "[" + Roman(endnoteNumber_++, false) + "]";
 }
 
-void TextWalk::AppendCodePoint(std::uint32_t value, std::string& text, int* columns) {
+void TextWalk::appendCodePoint(std::uint32_t value, std::string& text, int* columns) {
     if (value < 0x80) {
         text.push_back(static_cast<char>(value));
         if (columns)
@@ -330,68 +330,68 @@ void TextWalk::AppendCodePoint(std::uint32_t value, std::string& text, int* colu
     }
 }
 
-void TextWalk::AppendText(const std::string& text) {
-    m_line += text;
-    m_lineWidth += static_cast<long long>(DisplayWidth(text)) * kColumnWidth;
+void TextWalk::appendText(const std::string& text) {
+    line_ += text;
+    lineWidth_ += static_cast<long long>(DisplayWidth(text)) * kColumnWidth;
     if (HasNonSpace(text))
-        m_lineHasText = true;
+        lineHasText_ = true;
 }
 
-void TextWalk::ExpandTab() {
-    if (m_settings.paragraphBreak == 0) {
-        AppendText("\t");
+void TextWalk::expandTab() {
+    if (settings_.paragraphBreak == 0) {
+        appendText("\t");
         return;
     }
     const long long tab =
-        m_document.formatting.defaultTabWidth ? m_document.formatting.defaultTabWidth : 36000;
-    const long long target = (m_lineWidth / tab + 1) * tab;
+        document_.formatting.defaultTabWidth ? document_.formatting.defaultTabWidth : 36000;
+    const long long target = (lineWidth_ / tab + 1) * tab;
     // A huge default tab stop repeated would otherwise grow one line without bound.
-    if (m_line.size() > RoomLeft())
+    if (line_.size() > roomLeft())
         return;
     do {
-        m_line.push_back(' ');
-        m_lineWidth += kColumnWidth;
-    } while (m_lineWidth < target);
+        line_.push_back(' ');
+        lineWidth_ += kColumnWidth;
+    } while (lineWidth_ < target);
 }
 
-std::size_t TextWalk::RoomLeft() const {
-    return m_output.size() < m_outputLimit ? static_cast<std::size_t>(m_outputLimit - m_output.size()) : 0;
+std::size_t TextWalk::roomLeft() const {
+    return output_.size() < outputLimit_ ? static_cast<std::size_t>(outputLimit_ - output_.size()) : 0;
 }
 
-void TextWalk::EndLine(bool writeEmpty) {
-    if (m_lineHasText)
-        WriteLine(m_line);
+void TextWalk::endLine(bool writeEmpty) {
+    if (lineHasText_)
+        writeLine(line_);
     else if (writeEmpty)
-        WriteLine({});
-    m_line.clear();
-    m_lineWidth = 0;
-    m_lineHasText = false;
+        writeLine({});
+    line_.clear();
+    lineWidth_ = 0;
+    lineHasText_ = false;
 }
 
-void TextWalk::WriteLine(const std::string& text) {
+void TextWalk::writeLine(const std::string& text) {
     // Padded table cells can multiply a hostile document's size many times over; the text stops
     // growing at a bound no real document reaches.
-    if (m_output.size() + text.size() + 2 > m_outputLimit)
+    if (output_.size() + text.size() + 2 > outputLimit_)
         return;
     // The line end of the text mode the output was always written in: CR LF. The reading run
     // relies on it, since a carriage return ends a fragment and the text page breaks lines there.
-    m_output += "\r\n";
-    m_output += text;
+    output_ += "\r\n";
+    output_ += text;
 }
 
-void TextWalk::WriteSeparator() {
-    EndLine(false);
-    WriteLine(std::string(kSeparatorLength, '-'));
+void TextWalk::writeSeparator() {
+    endLine(false);
+    writeLine(std::string(kSeparatorLength, '-'));
 }
 
-void TextWalk::WriteRow() {
+void TextWalk::writeRow() {
     std::vector<std::string> lines;
-    if (!LayOutRow(m_rowText, *m_row, m_settings.paragraphBreak, RoomLeft(), lines)) {
+    if (!LayOutRow(rowText_, *row_, settings_.paragraphBreak, roomLeft(), lines)) {
         Report(Status::StepFails, "Skipping an unmatched table row");
         return;
     }
     for (const std::string& line : lines)
-        WriteLine(line);
+        writeLine(line);
 }
 
 } // namespace tessarel::wordbin

@@ -24,55 +24,55 @@ class TextWalk {
 public:
     TextWalk(const Document& document, const ConversionSettings& settings, std::string& output);
     // Main text, footnotes, endnotes, text boxes, header text boxes.
-    void Run();
+    void run();
 
 private:
-    void WalkList(TextList list);
-    void Handle(std::uint32_t value, const RawCharacter& character, TextList list);
-    void CollectInRow(std::uint32_t value, const RawCharacter& character, TextList list);
-    void StartParagraph(const ParagraphRecord& record);
-    std::string NoteText(std::uint32_t value, TextList list);
-    void AppendCodePoint(std::uint32_t value, std::string& text, int* columns);
-    void AppendText(const std::string& text);
-    void ExpandTab();
-    void EndLine(bool writeEmpty);
-    std::size_t RoomLeft() const; // bytes the output may still take
-    void WriteLine(const std::string& text);
-    void WriteSeparator();
-    void WriteRow();
-    const ParagraphRecord& RecordAt(std::uint32_t streamOffset);
-    bool DropsCharacter(const ParagraphRecord& record) const;
+    void walkList(TextList list);
+    void handle(std::uint32_t value, const RawCharacter& character, TextList list);
+    void collectInRow(std::uint32_t value, const RawCharacter& character, TextList list);
+    void startParagraph(const ParagraphRecord& record);
+    std::string noteText(std::uint32_t value, TextList list);
+    void appendCodePoint(std::uint32_t value, std::string& text, int* columns);
+    void appendText(const std::string& text);
+    void expandTab();
+    void endLine(bool writeEmpty);
+    std::size_t roomLeft() const; // bytes the output may still take
+    void writeLine(const std::string& text);
+    void writeSeparator();
+    void writeRow();
+    const ParagraphRecord& recordAt(std::uint32_t streamOffset);
+    bool dropsCharacter(const ParagraphRecord& record) const;
     // The character as the text shows it: nothing when it is hidden or deleted text that the
     // settings drop, in capitals when its font says so.
-    std::optional<std::uint32_t> Shown(std::uint32_t value, const ParagraphRecord& record) const;
+    std::optional<std::uint32_t> shownCharacter(std::uint32_t value, const ParagraphRecord& record) const;
 
-    const Document& m_document;
-    const ConversionSettings m_settings;
-    std::string& m_output;
-    std::uint64_t m_outputLimit;
+    const Document& document_;
+    const ConversionSettings settings_;
+    std::string& output_;
+    std::uint64_t outputLimit_;
 
-    std::string m_line;
-    long long m_lineWidth = 0; // thousandths of a point
-    bool m_lineHasText = false;
+    std::string line_;
+    long long lineWidth_ = 0; // thousandths of a point
+    bool lineHasText_ = false;
 
-    bool m_skippingField = false;
-    bool m_paragraphStart = true;
-    const ParagraphRun* m_run = nullptr;
-    ParagraphRecord m_defaultRecord;
+    bool skippingField_ = false;
+    bool paragraphStart_ = true;
+    const ParagraphRun* run_ = nullptr;
+    ParagraphRecord defaultRecord_;
 
-    std::array<unsigned, 9> m_headingCounters{};
-    const SectionRecord* m_section;
+    std::array<unsigned, 9> headingCounters_{};
+    const SectionRecord* section_;
 
-    unsigned m_footnoteNumber = 1;
-    unsigned m_endnoteNumber = 1;
-    bool m_sawFootnoteReference = false;
-    bool m_sawEndnoteReference = false;
+    unsigned footnoteNumber_ = 1;
+    unsigned endnoteNumber_ = 1;
+    bool sawFootnoteReference_ = false;
+    bool sawEndnoteReference_ = false;
 
-    bool m_runStarts = false;                // a style run started since the last character kept
-    const RowRecord* m_pendingRow = nullptr; // opens at the next character kept
-    const RowRecord* m_row = nullptr;
-    std::string m_rowText; // cells end with 7, line ends within a cell are "\n"
-    bool m_afterRow = false;
+    bool runStarts_ = false;                // a style run started since the last character kept
+    const RowRecord* pendingRow_ = nullptr; // opens at the next character kept
+    const RowRecord* row_ = nullptr;
+    std::string rowText_; // cells end with 7, line ends within a cell are "\n"
+    bool afterRow_ = false;
 };
 
 } // namespace tessarel::wordbin

@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
     {
         const fs::path cacheFolder = root / "cache";
         fs::remove_all(cacheFolder);
-        std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.string(), 1024ull << 20);
+        std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.string(), 1024ull << 20);
         auto t = std::chrono::steady_clock::now();
         Read(setup, mixed, jobs, true, cache.get());
         cache->flush();

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
     std::string why;
     auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<TextCache> cache = TextCache::Open(folder.string(), 1024u << 20, &why);
+    std::unique_ptr<TextCache> cache = TextCache::open(folder.string(), 1024u << 20, &why);
     if (!cache) {
         std::fprintf(stderr, "bench_cache: %s\n", why.c_str());
         return 1;
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
 
     // The warm run: a new cache object, as a new process would open it.
     start = std::chrono::steady_clock::now();
-    cache = TextCache::Open(folder.string(), 1024u << 20, &why);
+    cache = TextCache::open(folder.string(), 1024u << 20, &why);
     const double openWarm = Seconds(start);
     std::atomic<std::size_t> hits{0}, wrong{0};
     start = std::chrono::steady_clock::now();

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         const std::u16string_view fragment = searched.substr(start, end - start);
         if (q.otherWordsPresent(fragment))
-            (void)searcher.Score(fragment);
+            (void)searcher.score(fragment);
         const std::u16string line = ResultLine(0, start, end - start, text.substr(start, end - start));
         (void)MarkSearchWords(line, q);
         pos = std::max(end, hit + 1);

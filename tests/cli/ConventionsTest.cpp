@@ -429,7 +429,7 @@ TEST(CliConventions, CacheStatsAndClearInTheUsersCacheFolder) {
     EXPECT_FALSE(fs::exists(folder));
 
     {
-        std::unique_ptr<TextCache> cache = TextCache::Open(folder.string(), 1u << 20);
+        std::unique_ptr<TextCache> cache = TextCache::open(folder.string(), 1u << 20);
         ASSERT_TRUE(cache);
         for (const char* path : {"/a.txt", "/b.txt", "/c.txt"}) {
             TextCacheKey key;

@@ -54,16 +54,16 @@ TEST(Search, ScoreOfOneWordAndOfSeveral) {
     std::u16string fragment = u"apple " + std::u16string(108, u'x') + u" apple";
     ASSERT_EQ(fragment.size(), 120u);
     e.searcher->query.setWords({u"apple"});
-    EXPECT_EQ(e.searcher->Score(fragment), 37);
+    EXPECT_EQ(e.searcher->score(fragment), 37);
     // Two words side by side score better than two words far apart.
     e.searcher->query.setWords({u"red", u"apple"});
     const std::u16string near = u"a red apple and then a long tail of words here";
     const std::u16string far = u"a red and then a long tail of words here apple";
-    EXPECT_LT(e.searcher->Score(near), e.searcher->Score(far));
+    EXPECT_LT(e.searcher->score(near), e.searcher->score(far));
     // Three words where word 1 lies only well before word 0: no crash, a score inside the range.
     e.searcher->query.setWords({u"zeta", u"alpha", u"beta"});
     const std::u16string odd = u"alpha beta gamma delta epsilon zeta";
-    EXPECT_GE(e.searcher->Score(odd), 0);
+    EXPECT_GE(e.searcher->score(odd), 0);
 }
 
 TEST(Search, GroupedOrders) {

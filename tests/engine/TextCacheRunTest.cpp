@@ -65,7 +65,7 @@ TEST(TextCacheRun, OffColdAndWarmMakeTheSameCatalogueAndLog) {
     TempDir cacheFolder;
     const RunResult off = ReadWith(nullptr, kCorpus);
     ASSERT_GT(off.texts.size(), 100u);
-    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
     ASSERT_TRUE(cache);
     const RunResult cold = ReadWith(cache.get(), kCorpus);
     const RunResult warm = ReadWith(cache.get(), kCorpus, 4);
@@ -90,7 +90,7 @@ TEST(TextCacheRun, AFileRewrittenInPlaceWithItsOldTimesIsReadAgain) {
     TempDir cacheFolder;
     TempDir docs;
     const fs::path file = docs.write("note.txt", "apple pie");
-    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
     ASSERT_TRUE(cache);
     struct stat before;
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
@@ -112,7 +112,7 @@ TEST(TextCacheRun, ARunKilledHalfWayLeavesACacheTheNextRunUses) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+        std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
         Engine e;
         e.read(kCorpus, [&](CCatalog& cat) {
             cat.textCache = cache.get();
@@ -134,7 +134,7 @@ TEST(TextCacheRun, ARunKilledHalfWayLeavesACacheTheNextRunUses) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
 
-    std::unique_ptr<TextCache> cache = TextCache::Open(cacheFolder.path().string(), 64u << 20);
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
     ASSERT_TRUE(cache);
     const RunResult next = ReadWith(cache.get(), kCorpus);
     ExpectSameCatalogue(off, next);

@@ -69,7 +69,7 @@ std::string CacheFile(const TempDir& dir) {
 
 std::unique_ptr<TextCache> OpenIn(const TempDir& dir, std::uint64_t limit = kLimit) {
     std::string why;
-    std::unique_ptr<TextCache> cache = TextCache::Open(dir.path().string(), limit, &why);
+    std::unique_ptr<TextCache> cache = TextCache::open(dir.path().string(), limit, &why);
     EXPECT_TRUE(cache) << why;
     return cache;
 }
@@ -237,7 +237,7 @@ TEST(TextCache, ADamagedFileIsRebuiltAndNeverGivesAWrongText) {
     auto check = [&](const TempDir& dir, const char* what) {
         {
             std::string why;
-            std::unique_ptr<TextCache> cache = TextCache::Open(dir.path().string(), kLimit, &why);
+            std::unique_ptr<TextCache> cache = TextCache::open(dir.path().string(), kLimit, &why);
             ASSERT_TRUE(cache) << what << ": " << why;
             for (int i = 0; i < 200; ++i)
                 if (auto entry = cache->lookup(Key("/docs/" + std::to_string(i)))) {
@@ -308,7 +308,7 @@ TEST(TextCache, ALockedDatabaseNeverMakesARunWait) {
     ASSERT_EQ(holder.exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT"), SQLITE_OK);
     const auto opening = Clock::now();
     std::string why;
-    EXPECT_FALSE(TextCache::Open(dir.path().string(), kLimit, &why));
+    EXPECT_FALSE(TextCache::open(dir.path().string(), kLimit, &why));
     EXPECT_LT(SecondsSince(opening), 3.0);
     EXPECT_FALSE(why.empty());
 }
@@ -322,7 +322,7 @@ TEST(TextCache, AnUnwritableFolderOrFullDiskIsBypassed) {
     const int readOnly = InChild(
         [&] {
             {
-                auto cache = TextCache::Open(cacheFolder, kLimit);
+                auto cache = TextCache::open(cacheFolder, kLimit);
                 if (!cache)
                     return 1;
                 cache->store(Key("/docs/a"), u"kiwi", {});
@@ -331,10 +331,10 @@ TEST(TextCache, AnUnwritableFolderOrFullDiskIsBypassed) {
                 return 2;
             // The database can't get its write-ahead log: no cache.
             std::string why;
-            if (TextCache::Open(cacheFolder, kLimit, &why) || why.empty())
+            if (TextCache::open(cacheFolder, kLimit, &why) || why.empty())
                 return 3;
             // Nor in a folder that can't be made.
-            if (TextCache::Open(cacheFolder + "/below", kLimit, &why) || why.empty())
+            if (TextCache::open(cacheFolder + "/below", kLimit, &why) || why.empty())
                 return 4;
             chmod(cacheFolder.c_str(), 0700);
             return 0;
@@ -345,7 +345,7 @@ TEST(TextCache, AnUnwritableFolderOrFullDiskIsBypassed) {
     // A file size limit stands in for a full disk: the writes fail, the stores are dropped.
     TempDir full;
     const int fullDisk = InChild([&] {
-        auto cache = TextCache::Open(full.path().string(), kLimit);
+        auto cache = TextCache::open(full.path().string(), kLimit);
         if (!cache)
             return 1;
         cache->store(Key("/docs/small"), u"kiwi", {});
@@ -376,7 +376,7 @@ TEST(TextCache, AWriterKilledMidRunLeavesAUsableCache) {
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     if (child == 0) {
-        auto cache = TextCache::Open(dir.path().string(), kLimit);
+        auto cache = TextCache::open(dir.path().string(), kLimit);
         if (!cache)
             _exit(1);
         for (int i = 0; i < 50; ++i)
@@ -419,7 +419,7 @@ TEST(TextCache, TwoProcessesAndManyThreadsShareOneCache) {
     TempDir dir;
     OpenIn(dir); // made before the processes race to make it
     auto fillAndRead = [&](const std::string& prefix) {
-        auto cache = TextCache::Open(dir.path().string(), kLimit);
+        auto cache = TextCache::open(dir.path().string(), kLimit);
         if (!cache)
             return 1;
         for (int i = 0; i < 300; ++i) {
@@ -528,16 +528,16 @@ TEST(TextCache, LivesInTheUsersCacheFolderReadableByTheUserAlone) {
     const std::string xdg = savedCache ? savedCache : "";
     setenv("HOME", "/home/someone", 1);
     unsetenv("XDG_CACHE_HOME");
-    EXPECT_EQ(TextCache::DefaultFolder(), "/home/someone/.cache/Tessarel");
+    EXPECT_EQ(TextCache::defaultFolder(), "/home/someone/.cache/Tessarel");
     setenv("XDG_CACHE_HOME", "relative/ignored", 1);
-    EXPECT_EQ(TextCache::DefaultFolder(), "/home/someone/.cache/Tessarel");
+    EXPECT_EQ(TextCache::defaultFolder(), "/home/someone/.cache/Tessarel");
     setenv("XDG_CACHE_HOME", "/var/cache/me", 1);
-    EXPECT_EQ(TextCache::DefaultFolder(), "/var/cache/me/Tessarel");
+    EXPECT_EQ(TextCache::defaultFolder(), "/var/cache/me/Tessarel");
     unsetenv("XDG_CACHE_HOME");
     unsetenv("HOME");
-    EXPECT_EQ(TextCache::DefaultFolder(), "");
+    EXPECT_EQ(TextCache::defaultFolder(), "");
     std::string why;
-    EXPECT_FALSE(TextCache::Open(TextCache::DefaultFolder(), kLimit, &why));
+    EXPECT_FALSE(TextCache::open(TextCache::defaultFolder(), kLimit, &why));
     EXPECT_FALSE(why.empty());
     savedHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
     savedCache ? setenv("XDG_CACHE_HOME", xdg.c_str(), 1) : unsetenv("XDG_CACHE_HOME");
@@ -545,7 +545,7 @@ TEST(TextCache, LivesInTheUsersCacheFolderReadableByTheUserAlone) {
     TempDir base;
     const fs::path folder = base.path() / "made" / "Tessarel";
     const mode_t saved = umask(0);
-    std::unique_ptr<TextCache> cache = TextCache::Open(folder.string(), kLimit);
+    std::unique_ptr<TextCache> cache = TextCache::open(folder.string(), kLimit);
     umask(saved);
     ASSERT_TRUE(cache);
     cache->store(Key("/a"), u"a", {});

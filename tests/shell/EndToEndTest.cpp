@@ -157,7 +157,7 @@ private slots:
         upper.close();
         frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(documents.path()); };
         QSignalSpy loads(frame->view(), &CTessView::pageLoaded);
-        frame->Browse();
+        frame->browse();
         QTRY_VERIFY_WITH_TIMEOUT(PageFileText(frame->view()->url().toLocalFile()).contains(QStringLiteral("Ready for search.")), 30000);
         frame->searchBox()->setText(QStringLiteral("kiwi"));
         const qsizetype before = loads.count();
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     char* args[] = {argv[0], samples.data(), nullptr};
     int count = 2;
     CTessApp app(count, args);
-    if (!app.InitInstance())
+    if (!app.initInstance())
         return 1;
     EndToEndTest test;
     return QTest::qExec(&test, argc, argv);

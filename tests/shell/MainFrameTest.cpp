@@ -264,7 +264,7 @@ private slots:
 
         // A Browse clears the flag: links of the old results do nothing, Back and Forward are off.
         frame->chooseFolder = [this](QWidget*, const QString&) { return std::optional<QString>(sampleFolder()); };
-        frame->Browse();
+        frame->browse();
         QVERIFY(!frame->resultsShown);
         QCOMPARE(frame->showHomeWhenRead, 0);
         QVERIFY(!frame->action(ID_BACK)->isEnabled());
@@ -281,7 +281,7 @@ private slots:
         // A cancelled Browse changes nothing but showHomeWhenRead.
         frame->showHomeWhenRead = 1;
         frame->chooseFolder = [](QWidget*, const QString&) { return std::optional<QString>(); };
-        frame->Browse();
+        frame->browse();
         QCOMPARE(frame->showHomeWhenRead, 0);
         QVERIFY(frame->resultsShown);
     }
@@ -405,7 +405,7 @@ private slots:
         QTemporaryDir second;
         const QString chosen = secondFolder(second);
         frame->chooseFolder = [&](QWidget*, const QString&) { return std::optional<QString>(chosen); };
-        frame->Browse();
+        frame->browse();
         releaseReading = true;
         QVERIFY(QTest::qWaitFor(
             [&] {

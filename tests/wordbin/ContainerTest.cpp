@@ -100,7 +100,7 @@ TEST(ContainerTest, ContainerWithoutWordDocumentIsNamed) {
     };
     for (const auto& c : cases) {
         CompoundFileWriter writer;
-        writer.Add(c.stream, Bytes(5000, 'x'));
+        writer.add(c.stream, Bytes(5000, 'x'));
         const Outcome outcome = Convert97(writer.Build());
         EXPECT_EQ(outcome.text, "");
         EXPECT_NE(outcome.messages.find(c.message), std::string::npos) << c.stream;
@@ -110,7 +110,7 @@ TEST(ContainerTest, ContainerWithoutWordDocumentIsNamed) {
 TEST(ContainerTest, ContainerSizeTest) {
     // A tail of one or two bytes passes only when size mod 3 differs from it; three never pass.
     CompoundFileWriter writer;
-    writer.Add("Contents", Bytes(10, 'x'));
+    writer.add("Contents", Bytes(10, 'x'));
     const Bytes file = writer.Build();
     ASSERT_EQ(file.size(), 2560u);
     const struct {
@@ -189,17 +189,17 @@ TEST(ContainerTest, LongCellTextWrapsAtSpaces) {
 
 TEST(ContainerTest, SmallBlocksResolveThroughTheSmallBlockList) {
     SourceFile source;
-    source.Assign(BuildWord97(Plain(u"small table stream\r")));
+    source.assign(BuildWord97(Plain(u"small table stream\r")));
     CompoundFile container(source);
-    ASSERT_TRUE(container.Open());
+    ASSERT_TRUE(container.open());
     // The mini stream holds one run of eight small blocks: block 9 lies beyond it.
-    EXPECT_NE(container.BlockOffset(1, kSmallBlockSize), 0u);
-    EXPECT_EQ(container.BlockOffset(1, kSmallBlockSize) - container.BlockOffset(0, kSmallBlockSize), 64u);
-    EXPECT_EQ(container.BlockOffset(9, kSmallBlockSize), 0u);
-    EXPECT_EQ(container.BlockOffset(3, kBigBlockSize), 4u * 512);
+    EXPECT_NE(container.blockOffset(1, kSmallBlockSize), 0u);
+    EXPECT_EQ(container.blockOffset(1, kSmallBlockSize) - container.blockOffset(0, kSmallBlockSize), 64u);
+    EXPECT_EQ(container.blockOffset(9, kSmallBlockSize), 0u);
+    EXPECT_EQ(container.blockOffset(3, kBigBlockSize), 4u * 512);
     // A range starting several blocks into a stream skips whole blocks.
     std::uint8_t bytes[4];
-    ASSERT_TRUE(container.ReadBigStream(container.Streams().wordDocument, 0x800, 4, bytes));
+    ASSERT_TRUE(container.readBigStream(container.streams().wordDocument, 0x800, 4, bytes));
     EXPECT_EQ(bytes[0], 's');
     EXPECT_EQ(bytes[2], 'm');
 }

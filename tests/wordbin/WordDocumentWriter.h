@@ -47,16 +47,16 @@ struct ContainerDamage {
 
 class CompoundFileWriter {
 public:
-    void Add(std::string name, Bytes data) { m_streams.push_back({std::move(name), std::move(data)}); }
+    void add(std::string name, Bytes data) { streams_.push_back({std::move(name), std::move(data)}); }
 
     Bytes Build(const ContainerDamage& damage = {}) const {
         constexpr std::uint32_t kThreshold = 4096;
         // The small streams live in the mini stream, 64 bytes a block.
         Bytes mini;
         std::vector<std::uint32_t> smallDepot;
-        std::vector<std::uint32_t> smallStart(m_streams.size(), kEnd);
-        for (std::size_t i = 0; i < m_streams.size(); ++i) {
-            const Bytes& data = m_streams[i].data;
+        std::vector<std::uint32_t> smallStart(streams_.size(), kEnd);
+        for (std::size_t i = 0; i < streams_.size(); ++i) {
+            const Bytes& data = streams_[i].data;
             if (data.size() >= kThreshold || data.empty())
                 continue;
             const std::uint32_t first = static_cast<std::uint32_t>(mini.size() / 64);
@@ -67,12 +67,12 @@ public:
             mini.insert(mini.end(), data.begin(), data.end());
             mini.resize((first + blocks) * 64, 0);
         }
-        const std::uint32_t directoryBlocks = static_cast<std::uint32_t>((m_streams.size() + 1 + 3) / 4);
+        const std::uint32_t directoryBlocks = static_cast<std::uint32_t>((streams_.size() + 1 + 3) / 4);
         const std::uint32_t smallDepotBlocks =
             static_cast<std::uint32_t>((smallDepot.size() * 4 + 511) / 512);
         const std::uint32_t miniBlocks = static_cast<std::uint32_t>((mini.size() + 511) / 512);
         std::uint32_t bigBlocks = 0;
-        for (const StreamSpec& s : m_streams)
+        for (const StreamSpec& s : streams_)
             if (s.data.size() >= kThreshold)
                 bigBlocks += static_cast<std::uint32_t>((s.data.size() + 511) / 512);
         const std::uint32_t others = directoryBlocks + smallDepotBlocks + miniBlocks + bigBlocks;
@@ -101,10 +101,10 @@ public:
         const std::uint32_t directoryStart = chain(directoryBlocks);
         const std::uint32_t smallDepotStart = chain(smallDepotBlocks);
         const std::uint32_t miniStart = chain(miniBlocks);
-        std::vector<std::uint32_t> bigStart(m_streams.size(), kEnd);
-        for (std::size_t i = 0; i < m_streams.size(); ++i)
-            if (m_streams[i].data.size() >= kThreshold)
-                bigStart[i] = chain(static_cast<std::uint32_t>((m_streams[i].data.size() + 511) / 512));
+        std::vector<std::uint32_t> bigStart(streams_.size(), kEnd);
+        for (std::size_t i = 0; i < streams_.size(); ++i)
+            if (streams_[i].data.size() >= kThreshold)
+                bigStart[i] = chain(static_cast<std::uint32_t>((streams_[i].data.size() + 511) / 512));
 
         Bytes file(512 + static_cast<std::size_t>(total) * 512, 0);
         const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -124,12 +124,12 @@ public:
             Put32(file, 0x4C + 4 * k, k < depotBlocks ? k : kFree);
 
         auto blockAt = [](std::uint32_t block) { return 512 + static_cast<std::size_t>(block) * 512; };
-        for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        for (std::size_t i = 0; i < streams_.size(); ++i) {
             if (bigStart[i] == kEnd)
                 continue;
-            const Bytes& data = m_streams[i].data;
+            const Bytes& data = streams_[i].data;
             std::memcpy(file.data() + blockAt(bigStart[i]), data.data(), data.size());
-            if (damage.wordDocumentNext && m_streams[i].name == "WordDocument")
+            if (damage.wordDocumentNext && streams_[i].name == "WordDocument")
                 depot[bigStart[i]] = damage.wordDocumentNext;
         }
         for (std::uint32_t k = 0; k < depotBlocks * 128; ++k)
@@ -161,21 +161,21 @@ public:
             Put32(file, at + 0x74, start);
             Put32(file, at + 0x78, size);
         };
-        entry(0, "Root Entry", 5, kFree, kFree, m_streams.empty() ? kFree : 1, miniBlocks ? miniStart : kEnd,
+        entry(0, "Root Entry", 5, kFree, kFree, streams_.empty() ? kFree : 1, miniBlocks ? miniStart : kEnd,
               damage.emptySmallDepot ? 0 : static_cast<std::uint32_t>(mini.size()));
-        for (std::size_t i = 0; i < m_streams.size(); ++i) {
-            std::uint32_t right = i + 1 < m_streams.size() ? static_cast<std::uint32_t>(i + 2) : kFree;
-            if (damage.siblingLoop && i + 1 == m_streams.size())
+        for (std::size_t i = 0; i < streams_.size(); ++i) {
+            std::uint32_t right = i + 1 < streams_.size() ? static_cast<std::uint32_t>(i + 2) : kFree;
+            if (damage.siblingLoop && i + 1 == streams_.size())
                 right = 1;
             const bool big = bigStart[i] != kEnd;
-            entry(i + 1, m_streams[i].name, 2, kFree, right, kFree, big ? bigStart[i] : smallStart[i],
-                  static_cast<std::uint32_t>(m_streams[i].data.size()));
+            entry(i + 1, streams_[i].name, 2, kFree, right, kFree, big ? bigStart[i] : smallStart[i],
+                  static_cast<std::uint32_t>(streams_[i].data.size()));
         }
         return file;
     }
 
 private:
-    std::vector<StreamSpec> m_streams;
+    std::vector<StreamSpec> streams_;
 };
 
 // A table row for the Word 97 writer: cells of text, each column `width` twips.
@@ -371,10 +371,10 @@ inline Bytes BuildWord97(const Word97Layout& layout, const ContainerDamage& dama
         word.resize(layout.minimumWordDocumentSize);
 
     CompoundFileWriter writer;
-    writer.Add("WordDocument", word);
+    writer.add("WordDocument", word);
     if (layout.decoyTable0)
-        writer.Add("0Table", Bytes(64, 0x7E));
-    writer.Add("1Table", table);
+        writer.add("0Table", Bytes(64, 0x7E));
+    writer.add("1Table", table);
     return writer.Build(damage);
 }
 
@@ -463,7 +463,7 @@ inline Bytes BuildWord6Runs(const std::vector<OldRun>& runs) {
     Put32(word, 0xC0, binAt);
     Put32(word, 0xC4, static_cast<std::uint32_t>(bin.size()));
     CompoundFileWriter writer;
-    writer.Add("WordDocument", word);
+    writer.add("WordDocument", word);
     return writer.Build();
 }
 
@@ -577,7 +577,7 @@ inline Bytes BuildWord6(const std::string& text, bool fastSaved) {
     Put32(word, 0x160, clxAt);
     Put32(word, 0x164, clxLength);
     CompoundFileWriter writer;
-    writer.Add("WordDocument", word);
+    writer.add("WordDocument", word);
     return writer.Build();
 }
 
