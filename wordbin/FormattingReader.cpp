@@ -121,7 +121,7 @@ private:
             const std::size_t runs = bytes[kPageSize - 1];
             const std::size_t entrySize = layout_ == ModifierLayout::Word97  ? 13
                                           : layout_ == ModifierLayout::Word6 ? 7
-                                                                              : 1;
+                                                                             : 1;
             if (4 * (runs + 1) + entrySize * runs > kPageSize - 1)
                 continue;
             for (std::size_t i = 0; i < runs; ++i) {

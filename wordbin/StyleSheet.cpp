@@ -255,7 +255,7 @@ ParagraphRecord StyleSheet::standardWord2Style() const {
 ParagraphRecord StyleSheet::recordFor(std::uint16_t styleIndex) const {
     if (word2_)
         return styleIndex < defined_.size() && defined_[styleIndex] ? styles_[styleIndex]
-                                                                      : standardWord2Style();
+                                                                    : standardWord2Style();
     if (styleIndex < styles_.size())
         return styles_[styleIndex];
     ParagraphRecord record;

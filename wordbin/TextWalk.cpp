@@ -110,8 +110,7 @@ void TextWalk::walkList(TextList list) {
             continue;
         const NoteKind kind =
             character.raw == 2 ? document_.formatting.noteKindAt(character.cp) : NoteKind::Unknown;
-        const std::uint32_t value =
-            Translate(character.raw, document_.version, document_.oldMacintosh, kind);
+        const std::uint32_t value = Translate(character.raw, document_.version, document_.oldMacintosh, kind);
         if (value != control::kNone)
             handle(value, character, list);
     }
@@ -134,7 +133,8 @@ bool TextWalk::dropsCharacter(const ParagraphRecord& record) const {
            (settings_.removeDeletedText && (record.font.style & font_style::kDeleted));
 }
 
-std::optional<std::uint32_t> TextWalk::shownCharacter(std::uint32_t value, const ParagraphRecord& record) const {
+std::optional<std::uint32_t> TextWalk::shownCharacter(std::uint32_t value,
+                                                      const ParagraphRecord& record) const {
     if (dropsCharacter(record))
         return std::nullopt;
     return (record.font.style & font_style::kAllCapitals) ? UpperCase(value) : value;
@@ -342,8 +342,7 @@ void TextWalk::expandTab() {
         appendText("\t");
         return;
     }
-    const long long tab =
-        document_.formatting.defaultTabWidth ? document_.formatting.defaultTabWidth : 36000;
+    const long long tab = document_.formatting.defaultTabWidth ? document_.formatting.defaultTabWidth : 36000;
     const long long target = (lineWidth_ / tab + 1) * tab;
     // A huge default tab stop repeated would otherwise grow one line without bound.
     if (line_.size() > roomLeft())
