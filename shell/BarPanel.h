@@ -23,7 +23,6 @@ public:
     static constexpr int kBrowseIcon = 131;
 
     CIconButton(int iconNumber, const QString& caption, QWidget* parent);
-    int iconNumber() const { return iconNumber_; }
     // What the numbers do; set by the main window.
     std::function<void()> onSearch;
     std::function<void()> onBrowse;
@@ -64,7 +63,6 @@ public:
     CIconButton* button = nullptr;
     QLabel* label = nullptr;
 
-    float uiScale() const { return uiScale_; }
     QSize sizeHint() const override;
 
 private:

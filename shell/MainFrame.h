@@ -82,11 +82,8 @@ public:
     QLineEdit* searchBox() { return searchPanel_->box; }
     QLineEdit* folderBox() { return folderPanel_->box; }
     CBarPanel* searchPanel() { return searchPanel_; }
-    CBarPanel* folderPanel() { return folderPanel_; }
-    CBarPanel* optionsPanel() { return optionsPanel_; }
     QAction* action(int command) const;
     QString statusText() const;
-    float uiScale() const { return uiScale_; }
 
     bool resultsShown = true;
     std::int32_t showHomeWhenRead = 0;
