@@ -192,9 +192,11 @@ TEST(ParallelReading, AHelperThatHangsIsEndedAtItsTimeLimit) {
     const auto started = std::chrono::steady_clock::now();
     CCatalog& c = e.read(kCorpus, [](CCatalog& cat) {
         cat.readingThreads = 2;
-        cat.readerLimits.time = std::chrono::milliseconds(500);
+        // Long enough for every real document of the corpus, also in the sanitizer build on a
+        // busy machine; the hanging one never answers.
+        cat.readerLimits.time = std::chrono::seconds(8);
     });
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
     ExpectOnlyThatDocumentLost(whole, Take(e, c), path, "time limit");
     EXPECT_TRUE(Children().empty());
     EXPECT_TRUE(TemporaryFiles(e).empty());
@@ -215,9 +217,12 @@ TEST(ParallelReading, AHelperKilledMidDocumentIsReplaced) {
         cat.afterRead = [&](int index, const ReaderHelper*) {
             if (index != victim - 1)
                 return;
-            // The one worker's helper is the only child; it is on the victim by then.
+            // The one worker's helper is the only child: once it is there (it may first have
+            // to be started), it has the victim and hangs on it.
             killer = std::thread([&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                for (int waited = 0; Children().empty() && waited < 30000; waited += 20)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 for (const std::string& pid : Children())
                     killed += ::kill(std::stoi(pid), SIGKILL) == 0 ? 1 : 0;
             });

@@ -109,26 +109,36 @@ TEST(TextCacheRun, AFileRewrittenInPlaceWithItsOldTimesIsReadAgain) {
 TEST(TextCacheRun, ARunKilledHalfWayLeavesACacheTheNextRunUses) {
     TempDir cacheFolder;
     const RunResult off = ReadWith(nullptr, kCorpus);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        ::close(ready[0]);
         std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
         Engine e;
         e.read(kCorpus, [&](CCatalog& cat) {
             cat.textCache = cache.get();
             cat.readingThreads = 1;
             cat.readerExecutable.clear();
-            // Half-way the run stands still until it is killed.
+            // Half-way, once the first half is in the database, the run stands still until it
+            // is killed.
             cat.afterRead = [&](int index, const ReaderHelper*) {
-                if (index == 60)
-                    for (;;)
-                        ::pause();
+                if (index != 60)
+                    return;
+                cache->flush();
+                const char byte = 1;
+                [[maybe_unused]] const ssize_t written = ::write(ready[1], &byte, 1);
+                for (;;)
+                    ::pause();
             };
         });
         ::_exit(0);
     }
-    // Long enough for the cache's writer to have written what the first half stored.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
