@@ -540,7 +540,7 @@ int Show(const CommandSpec& command, Options& o) {
     } else {
         std::printf("%s\n", textPage->c_str());
     }
-    return kFound;
+    return EndWith(kFound);
 }
 
 std::string Megabytes(std::int64_t bytes) {

@@ -100,6 +100,17 @@ std::vector<std::string> LogLines(const Engine& e) {
     return lines;
 }
 
+CatalogueSnapshot TakeSnapshot(const Engine& e, const CCatalog& c) {
+    CatalogueSnapshot s;
+    for (int i = 0; i < c.count(); ++i) {
+        s.paths.push_back(Utf8(c.record(i).path));
+        s.texts.push_back(c.record(i).text);
+        s.folded.push_back(c.record(i).foldedText);
+    }
+    s.log = LogLines(e);
+    return s;
+}
+
 std::vector<std::string> Engine::filesInOrder() const {
     std::vector<std::string> files;
     for (const Hit& h : hits())

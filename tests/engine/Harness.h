@@ -73,4 +73,13 @@ std::string FileNameOfRecord(const FileRecord& record);
 // The log's entries, decoded from UTF-16LE after its mark.
 std::vector<std::string> LogLines(const Engine& e);
 
+// What a reading run made, for comparing one run with another: paths, texts and log.
+struct CatalogueSnapshot {
+    std::vector<std::string> paths;
+    std::vector<std::u16string> texts;
+    std::vector<std::u16string> folded;
+    std::vector<std::string> log;
+};
+CatalogueSnapshot TakeSnapshot(const Engine& e, const CCatalog& c);
+
 } // namespace tessarel::test

@@ -23,10 +23,7 @@ namespace {
 
 const fs::path kCorpus = fs::path(TESSAREL_TEST_DATA) / "corpus";
 
-struct RunResult {
-    std::vector<std::u16string> texts;
-    std::vector<std::u16string> folded;
-    std::vector<std::string> log;
+struct RunResult : CatalogueSnapshot {
     int reads = 0; // documents the readers were asked for
 };
 
@@ -43,12 +40,7 @@ RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
             ReadDocumentText(record, context);
         };
     });
-    RunResult run;
-    for (int i = 0; i < c.count(); ++i) {
-        run.texts.push_back(c.record(i).text);
-        run.folded.push_back(c.record(i).foldedText);
-    }
-    run.log = LogLines(e);
+    RunResult run{TakeSnapshot(e, c)};
     run.reads = reads.load();
     if (cache)
         cache->flush();
