@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -73,7 +74,10 @@ bool WriteRequest(int fd, const ReadRequest& request) {
     frame.append(request.path);
     PutUnits(frame, request.extension);
     Put(frame, request.size);
-    return WriteAll(fd, frame.data(), frame.size());
+    // A helper that died must make the write fail, not raise SIGPIPE in the program.
+    return TransferAll(fd, frame.data(), frame.size(), [](int to, const char* data, std::size_t size) {
+        return ::send(to, data, size, MSG_NOSIGNAL);
+    });
 }
 
 bool ReadRequestFrom(int fd, ReadRequest& request) {

@@ -4,6 +4,7 @@
 // check every length, so a helper that sends rubbish is caught, never trusted.
 
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ struct ReadRequest {
 struct ReadReply {
     enum Status : std::uint32_t { Read = 0, OutOfMemory = 1 };
     Status status = Read;
-    std::u16string text;
+    std::pmr::u16string text;
     std::vector<std::u16string> logLines;
 };
 
@@ -30,6 +31,7 @@ inline constexpr std::uint32_t kMaxPathBytes = 1u << 20;
 inline constexpr std::uint32_t kMaxLogLines = 64;
 
 // Both return false when the descriptor failed or the peer went away.
+// The request goes to a stream socket, so that a helper that died fails the write.
 bool WriteRequest(int fd, const ReadRequest& request);
 bool ReadRequestFrom(int fd, ReadRequest& request);
 bool WriteReply(int fd, const ReadReply& reply);
