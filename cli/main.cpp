@@ -363,10 +363,11 @@ void PumpUntil(QueuedEngineSink& sink, std::uint32_t until, ProgressLine& progre
 }
 
 std::u16string Fragment(const CCatalog& catalog, int index, long long start, long long length) {
-    const std::u16string& text = catalog.record(index).text;
+    const std::u16string_view text = catalog.record(index).text;
     const auto from = static_cast<std::size_t>(std::max<long long>(start, 0));
-    return from < text.size() ? text.substr(from, static_cast<std::size_t>(std::max<long long>(length, 0)))
-                              : std::u16string();
+    return from < text.size()
+               ? std::u16string(text.substr(from, static_cast<std::size_t>(std::max<long long>(length, 0))))
+               : std::u16string();
 }
 
 std::u16string Fragment(const CCatalog& catalog, const SearchHit& hit) {

@@ -33,6 +33,12 @@ std::u16string LowerExtension(std::u16string_view path) {
     return e;
 }
 
+// Empties a text and gives its storage back.
+void Forget(std::pmr::u16string& text) {
+    text.clear();
+    text.shrink_to_fit();
+}
+
 } // namespace
 
 CCatalog::CCatalog(SettingsStore& settings, EngineSink& sink, Notifier& notifier)
@@ -74,6 +80,11 @@ bool CCatalog::readInHelper(std::u16string_view e) {
     return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
 }
 
+bool CCatalog::worthCaching(std::u16string_view e) {
+    // Plain text is read faster than its stored copy is looked up and decompressed.
+    return readInHelper(e) || e == u"rtf";
+}
+
 int CCatalog::workerCount() const {
     int n = readingThreads > 0 ? readingThreads : settings_.readInt(kSettingsSection, "ReadingThreads", 0);
     if (n <= 0)
@@ -100,6 +111,7 @@ void CCatalog::run() {
     postStatus(std::u16string(kReadingFiles));
 
     records_.clear();
+    texts_.release();
     cacheKeys_.clear();
     walkStopped_ = false;
     try {
@@ -175,7 +187,7 @@ void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
         log_.append(NumberText(size));
         return;
     }
-    FileRecord& record = records_.emplace_back();
+    FileRecord& record = records_.emplace_back(&texts_);
     record.path = std::move(path);
     record.nativePath = nativePath;
     record.extension = std::move(extension);
@@ -197,7 +209,7 @@ bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
     } catch (...) {
         logLines.push_back(u"Can't read the document.");
     }
-    std::u16string().swap(record.text);
+    Forget(record.text);
     return false;
 }
 
@@ -213,15 +225,15 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
     std::string why;
     switch (helper->read(record, reply, stopPipe_[0], why)) {
     case ReaderHelper::Outcome::Read:
-        record.text = std::move(reply.text);
+        record.text = reply.text; // into the catalogue's own storage
         logLines = std::move(reply.logLines);
         return true;
     case ReaderHelper::Outcome::Failed:
-        std::u16string().swap(record.text);
+        Forget(record.text);
         logLines.push_back(u"The document could not be read: " + FromUtf8(why));
         return false;
     case ReaderHelper::Outcome::Stopped:
-        std::u16string().swap(record.text);
+        Forget(record.text);
         return false;
     }
     return false;
@@ -230,13 +242,13 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
 void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* helper,
                           std::vector<std::u16string>& logLines) {
     FileRecord& record = records_[static_cast<std::size_t>(index)];
-    if (!textCache) {
+    if (!textCache || !worthCaching(record.extension)) {
         readOne(record, context, helper, logLines);
         return;
     }
     const TextCacheKey& key = cacheKeys_[static_cast<std::size_t>(index)];
     if (std::optional<TextCache::Entry> cached = textCache->lookup(key)) {
-        record.text = std::move(cached->text);
+        record.text = cached->text;
         logLines = std::move(cached->logLines);
         return;
     }
@@ -295,8 +307,8 @@ void CCatalog::readWorker(ReadingState& state, int worker) {
             readCached(i, context, helper.get(), lines);
             FoldInto(record.foldedText, record.text);
         } catch (const std::exception& e) {
-            std::u16string().swap(record.text);
-            std::u16string().swap(record.foldedText);
+            Forget(record.text);
+            Forget(record.foldedText);
             lines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
         }
         if (afterRead)

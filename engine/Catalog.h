@@ -11,6 +11,7 @@
 #include "platform/EngineSink.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
+#include "platform/TextArena.h"
 #include "platform/Worker.h"
 
 #include <atomic>
@@ -77,6 +78,8 @@ public:
     bool typeEnabled(std::u16string_view e) const;
     // True for the types read in a helper process (when there is one).
     static bool readInHelper(std::u16string_view e);
+    // True for the types whose texts go into the text cache.
+    static bool worthCaching(std::u16string_view e);
     // The number of workers the next reading run uses.
     int workerCount() const;
     // Called by each worker after it read a document, before the document is committed (a seam
@@ -103,6 +106,8 @@ private:
     EngineSink& sink_;
     Notifier& notifier_;
     CLogFile log_;
+    // Holds the records' texts; declared before them, so that it outlives them.
+    TextArena texts_;
     std::vector<FileRecord> records_;
     // The text cache's key of each record, when there is a cache.
     std::vector<TextCacheKey> cacheKeys_;

@@ -19,6 +19,6 @@ std::u16string ReadTempTextFile(const ReadContext& context);
 std::size_t ReadBufferBytes();
 
 // Appends the decoded bytes of a plain-text file to `out` (the reader puts the leading space first).
-void AppendPlainText(std::u16string& out, std::string_view bytes);
+void AppendPlainText(std::pmr::u16string& out, std::string_view bytes);
 
 } // namespace tessarel

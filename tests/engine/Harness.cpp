@@ -104,8 +104,8 @@ CatalogueSnapshot TakeSnapshot(const Engine& e, const CCatalog& c) {
     CatalogueSnapshot s;
     for (int i = 0; i < c.count(); ++i) {
         s.paths.push_back(Utf8(c.record(i).path));
-        s.texts.push_back(c.record(i).text);
-        s.folded.push_back(c.record(i).foldedText);
+        s.texts.emplace_back(c.record(i).text);
+        s.folded.emplace_back(c.record(i).foldedText);
     }
     s.log = LogLines(e);
     return s;

@@ -16,7 +16,7 @@ std::u16string ReadAs(const TempDir& dir, const std::string& name, std::string_v
     r.extension = u"txt";
     r.size = static_cast<std::int64_t>(bytes.size());
     ReadPlainText(r);
-    return r.text;
+    return std::u16string(r.text);
 }
 
 TEST(PlainText, LeadingSpaceAndEncodings) {

@@ -46,7 +46,7 @@ std::string CorpusPath(const std::string& relative) {
 std::u16string ReadText(const std::string& path, const ReadContext& context) {
     FileRecord record = RecordFor(path);
     ReadDocumentText(record, context);
-    return record.text;
+    return std::u16string(record.text);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -1,0 +1,78 @@
+// The catalogue's text storage: texts come from shared 2 MiB-aligned blocks, a large one gets a
+// mapping of its own that goes back when it does, and copies never depend on the arena.
+
+#include "extract/FileRecord.h"
+#include "platform/TextArena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessarel {
+namespace {
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+bool HugePageAligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % (2 * kMiB) == 0; }
+
+TEST(TextArena, ManyTextsShareBlocksAndKeepTheirUnits) {
+    TextArena arena;
+    std::vector<std::pmr::u16string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        std::pmr::u16string& text = texts.emplace_back(&arena);
+        text.assign(static_cast<std::size_t>(5000 + i), static_cast<char16_t>(u'a' + i % 26));
+    }
+    EXPECT_TRUE(HugePageAligned(texts.front().data()));
+    // 3000 texts of about 13 KB each: a handful of 32 MiB blocks, not one mapping a text.
+    EXPECT_LE(arena.reservedBytes(), 4 * 32 * kMiB);
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_EQ(texts[static_cast<std::size_t>(i)].size(), static_cast<std::size_t>(5000 + i));
+        ASSERT_EQ(texts[static_cast<std::size_t>(i)].back(), static_cast<char16_t>(u'a' + i % 26));
+    }
+}
+
+TEST(TextArena, ALargeTextHasItsOwnMappingAndGivesItBack) {
+    TextArena arena;
+    std::pmr::u16string small(u"a small text that is not kept in place", &arena);
+    const std::size_t before = arena.reservedBytes();
+    {
+        std::pmr::u16string large(&arena);
+        large.assign(20 * kMiB, u'x');
+        EXPECT_TRUE(HugePageAligned(large.data()));
+        EXPECT_GE(arena.reservedBytes(), before + 40 * kMiB);
+    }
+    EXPECT_EQ(arena.reservedBytes(), before);
+    EXPECT_EQ(small, u"a small text that is not kept in place");
+}
+
+TEST(TextArena, TheLatestTextGivenBackIsReused) {
+    TextArena arena;
+    std::pmr::u16string first(&arena);
+    first.reserve(1000);
+    const char16_t* at = first.data();
+    first.clear();
+    first.shrink_to_fit();
+    std::pmr::u16string second(&arena);
+    second.reserve(1000);
+    EXPECT_EQ(second.data(), at);
+}
+
+TEST(TextArena, ACopiedRecordOutlivesTheArena) {
+    FileRecord copy;
+    {
+        TextArena arena;
+        FileRecord record(&arena);
+        record.text.assign(100000, u'q');
+        record.foldedText = record.text;
+        copy = record;
+        FileRecord moved = std::move(record);
+        EXPECT_EQ(moved.text.get_allocator().resource(), &arena);
+    }
+    EXPECT_EQ(copy.text.size(), 100000u);
+    EXPECT_EQ(copy.foldedText.back(), u'q');
+}
+
+} // namespace
+} // namespace tessarel
