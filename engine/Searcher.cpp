@@ -7,12 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <thread>
 
 namespace tessarel {
@@ -51,9 +49,12 @@ long long Gap(std::u16string_view fragment, long long p, std::u16string_view wor
     return f > 2 * g ? 2 * g : f;
 }
 
-// Runs compute(i) for the documents 0..n-1 on `threads` threads and hands each result to
-// consume(i, result) on the calling thread, in catalogue order, until consume says the result is
-// full: the threads then take no further documents. The output is the one a single thread makes.
+// Runs compute(i) for the documents 0..n-1 on `threads` threads (the calling one among them) and
+// hands each result to consume(i, result) in catalogue order, one at a time, until consume says
+// the result is full: the threads then take no further documents. The output is the one a single
+// thread makes. Whichever thread completes the next document in order consumes it and those ready
+// after it, so no thread is woken for a document: a rare word's search is mostly documents
+// without hits.
 template <typename Result, typename Compute, typename Consume>
 void ScanInOrder(int n, int threads, const std::atomic<bool>& stop, Compute compute, Consume consume) {
     if (threads <= 1) {
@@ -68,49 +69,45 @@ void ScanInOrder(int n, int threads, const std::atomic<bool>& stop, Compute comp
     std::atomic<int> next{0};
     std::atomic<int> limit{n};
     std::mutex mutex;
-    std::condition_variable changed;
-    int running = threads;
-    bool failed = false;
+    int consumed = 0;
+    std::exception_ptr failure;
     auto scan = [&] {
         try {
             for (int i = next.fetch_add(1); i < limit.load() && !stop.load(std::memory_order_relaxed);
                  i = next.fetch_add(1)) {
                 Result result = compute(i);
                 std::lock_guard lock(mutex);
+                if (i >= limit.load())
+                    break;
                 slots[static_cast<std::size_t>(i)] = std::move(result);
-                changed.notify_one();
+                while (consumed < n && slots[static_cast<std::size_t>(consumed)]) {
+                    std::optional<Result>& slot = slots[static_cast<std::size_t>(consumed)];
+                    const bool more = consume(consumed, *slot);
+                    slot.reset();
+                    ++consumed;
+                    if (!more) {
+                        limit.store(0);
+                        break;
+                    }
+                }
             }
         } catch (...) {
-            // Out of memory, say: the search thread ends the search as it would on its own.
+            // Out of memory, say: the search ends as it would on a single thread.
             std::lock_guard lock(mutex);
-            failed = true;
+            if (!failure)
+                failure = std::current_exception();
             limit.store(0);
         }
-        std::lock_guard lock(mutex);
-        --running;
-        changed.notify_one();
     };
     std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(threads));
-    for (int t = 0; t < threads; ++t)
+    pool.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t)
         pool.emplace_back(scan);
-    for (int i = 0; i < n; ++i) {
-        std::unique_lock lock(mutex);
-        std::optional<Result>& slot = slots[static_cast<std::size_t>(i)];
-        changed.wait(lock, [&] { return slot.has_value() || running == 0; });
-        if (!slot)
-            break;
-        Result result = std::move(*slot);
-        slot.reset();
-        lock.unlock();
-        if (!consume(i, result))
-            break;
-    }
-    limit.store(0);
+    scan();
     for (std::thread& t : pool)
         t.join();
-    if (failed)
-        throw std::runtime_error("a search thread failed");
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace
