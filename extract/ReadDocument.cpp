@@ -15,7 +15,6 @@
 namespace tessarel {
 namespace {
 
-
 UniqueFile OpenForReading(const FileRecord& record) {
     const std::string path = record.fileName();
     return UniqueFile(std::fopen(path.c_str(), "rb"));

@@ -6,8 +6,8 @@
 // Requests come on standard input and replies go to standard output (ReaderProtocol.h).
 
 #include "extract/ReadDocument.h"
-#include "helper/ReaderSandbox.h"
 #include "extract/ReaderProtocol.h"
+#include "helper/ReaderSandbox.h"
 #include "platform/Text.h"
 
 #include <csignal>

@@ -210,7 +210,8 @@ namespace {
 
 // The folding loop itself; ASCII stretches skip the table. Twice as fast with AVX2 where the
 // processor has it.
-__attribute__((target_clones("avx2", "default"))) void FoldUnits(const char16_t* s, std::size_t n, char16_t* d) {
+__attribute__((target_clones("avx2", "default"))) void FoldUnits(const char16_t* s, std::size_t n,
+                                                                 char16_t* d) {
     constexpr std::size_t kChunk = 64;
     const char16_t* lower = Tables().lower.get();
     std::size_t i = 0;

@@ -15,11 +15,15 @@ constexpr std::size_t kBlockBytes = std::size_t{32} << 20;
 // A text larger than this gets a mapping of its own, so that a block is never mostly wasted.
 constexpr std::size_t kOwnMappingBytes = kBlockBytes / 4;
 
-std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+std::size_t RoundUp(std::size_t n, std::size_t to) {
+    return (n + to - 1) / to * to;
+}
 
 } // namespace
 
-TextArena::~TextArena() { release(); }
+TextArena::~TextArena() {
+    release();
+}
 
 void TextArena::release() {
     std::lock_guard lock(mutex_);

@@ -32,7 +32,9 @@ private:
     // Memory goes back with the arena; only the latest allocation is taken back at once, so a
     // text that is shortened or replaced straight after it was made wastes nothing.
     void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override;
-    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+        return this == &other;
+    }
     static Block map(std::size_t bytes);
 
     mutable std::mutex mutex_;

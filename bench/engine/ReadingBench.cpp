@@ -4,9 +4,11 @@
 //     in this process (the reading run as it was), by one and by N workers with helper processes,
 //     against `xargs -P N pdftotext` over its PDFs alone;
 //   - a folder of plain text files read by the catalogue and by `tessarel-cli search`, in MB/s;
+//   - a folder of 9000 small text files (2 KB) read the same ways;
 //   - a rare-word search over those texts with 1 and N threads, against `rg -F -c` and `grep -F -c`.
+// --before-cli names another build's tessarel-cli, timed on the same folders beside this one's.
 //
-//   bench_reading [--copies N] [--text-files N] [--text-kb N] [--jobs N] [--keep DIR]
+//   bench_reading [--copies N] [--text-files N] [--text-kb N] [--jobs N] [--keep DIR] [--before-cli PATH]
 
 #include "engine/Catalog.h"
 #include "engine/Searcher.h"
@@ -147,6 +149,7 @@ int main(int argc, char** argv) {
     int textKb = 101;
     int jobs = static_cast<int>(std::thread::hardware_concurrency());
     fs::path keep;
+    std::string beforeCli;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--copies")
@@ -159,6 +162,8 @@ int main(int argc, char** argv) {
             jobs = std::atoi(argv[i + 1]);
         else if (a == "--keep")
             keep = argv[i + 1];
+        else if (a == "--before-cli")
+            beforeCli = argv[i + 1];
     }
     const fs::path root =
         keep.empty() ? fs::temp_directory_path() / ("tessarel-bench-" + std::to_string(getpid())) : keep;
@@ -260,12 +265,41 @@ int main(int argc, char** argv) {
     std::printf("%-46s %8.0f MB/s\n", ("plain text, " + std::to_string(jobs) + " workers").c_str(),
                 mb / nText);
     const fs::path cli = fs::path(TESSAREL_BUILD_CLI);
-    if (fs::exists(cli)) {
-        const double whole = Best(3, [&] {
-            return TimeCommand(cli.string() + " search --program-dir " + (root / "program").string() + " " +
-                               text.string() + " quorvexil");
+    // tessarel-cli search over folder, start to end, by this build and by the one named to compare.
+    const auto timeCli = [&](const fs::path& folder, double megabytes) {
+        for (const std::string& program : {cli.string(), beforeCli}) {
+            if (program.empty() || !fs::exists(program))
+                continue;
+            const double whole = Best(3, [&] {
+                return TimeCommand(program + " search --program-dir " + (root / "program").string() + " " +
+                                   folder.string() + " quorvexil");
+            });
+            std::printf("%-46s %8.0f MB/s (%.3f s)\n",
+                        program == beforeCli ? "  the compared build's tessarel-cli"
+                                             : "tessarel-cli search, start to end",
+                        megabytes / whole, whole);
+        }
+    };
+    timeCli(text, mb);
+
+    // Small text files, where the cost is the walk and the files' opening, not their bytes.
+    {
+        const fs::path small = root / "small";
+        const double smallMb = static_cast<double>(MakeTextFolder(small, 9000, 2)) / 1e6;
+        std::printf("small text folder: 9000 files, %.0f MB\n", smallMb);
+        const double before = Best(3, [&] {
+            const auto t = std::chrono::steady_clock::now();
+            Read(setup, small, 1, false);
+            return Seconds(t);
         });
-        std::printf("%-46s %8.0f MB/s (%.3f s)\n", "tessarel-cli search, start to end", mb / whole, whole);
+        const double now = Best(3, [&] {
+            const auto t = std::chrono::steady_clock::now();
+            Read(setup, small, jobs, true);
+            return Seconds(t);
+        });
+        std::printf("%-46s %8.3f s\n", "small files, 1 worker in process (as before)", before);
+        std::printf("%-46s %8.3f s\n", ("small files, " + std::to_string(jobs) + " workers").c_str(), now);
+        timeCli(small, smallMb);
     }
 
     // The rare-word search.

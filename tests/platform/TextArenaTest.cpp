@@ -1,8 +1,8 @@
 // The catalogue's text storage: texts come from shared 2 MiB-aligned blocks, a large one gets a
 // mapping of its own that goes back when it does, and copies never depend on the arena.
 
-#include "extract/FileRecord.h"
 #include "platform/TextArena.h"
+#include "extract/FileRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-bool HugePageAligned(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % (2 * kMiB) == 0; }
+bool HugePageAligned(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p) % (2 * kMiB) == 0;
+}
 
 TEST(TextArena, ManyTextsShareBlocksAndKeepTheirUnits) {
     TextArena arena;
