@@ -38,10 +38,9 @@ bool InstallReaderSandbox() {
     for (const int call : kReadingCalls)
         ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0);
     // abort() signals the process itself, and nothing else may be signalled.
-    const auto self = static_cast<scmp_datum_t>(::getpid());
-    bool ok =
-        ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, SCMP_A0(SCMP_CMP_EQ, self)) == 0 &&
-        ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, SCMP_A0(SCMP_CMP_EQ, self)) == 0;
+    const scmp_arg_cmp toSelf{0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(::getpid()), 0};
+    bool ok = ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, toSelf) == 0 &&
+              ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, toSelf) == 0;
     ok = ok && ::seccomp_load(filter) == 0;
     ::seccomp_release(filter);
     return ok;
