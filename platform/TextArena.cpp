@@ -2,6 +2,13 @@
 
 #include <sys/mman.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(at, size) ((void)(at), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(at, size) ((void)(at), (void)(size))
+#endif
+
 #include <cstdint>
 #include <iterator>
 #include <new>
@@ -19,6 +26,20 @@ std::size_t RoundUp(std::size_t n, std::size_t to) {
     return (n + to - 1) / to * to;
 }
 
+// Under AddressSanitizer every text is fenced: the memory between and after texts, and a text
+// given back, stay poisoned, so that a reader writing past its text is caught as it would be on
+// the heap.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kFence = 32;
+#else
+constexpr std::size_t kFence = 0;
+#endif
+
+// The room an allocation takes in a block.
+std::size_t Footprint(std::size_t requested) {
+    return RoundUp(requested == 0 ? 1 : requested, alignof(std::max_align_t)) + kFence;
+}
+
 } // namespace
 
 TextArena::~TextArena() {
@@ -27,8 +48,10 @@ TextArena::~TextArena() {
 
 void TextArena::release() {
     std::lock_guard lock(mutex_);
-    for (const Block& block : blocks_)
+    for (const Block& block : blocks_) {
+        ASAN_UNPOISON_MEMORY_REGION(block.base, block.size);
         ::munmap(block.base, block.size);
+    }
     blocks_.clear();
     next_ = end_ = nullptr;
 }
@@ -57,16 +80,18 @@ TextArena::Block TextArena::map(std::size_t bytes) {
         ::munmap(tail, tailBytes);
     // Advice only: without transparent huge pages the block is plain memory.
     ::madvise(base, size, MADV_HUGEPAGE);
+    ASAN_POISON_MEMORY_REGION(base, size);
     return {base, size};
 }
 
-void* TextArena::do_allocate(std::size_t bytes, std::size_t alignment) {
-    bytes = RoundUp(bytes == 0 ? 1 : bytes, alignof(std::max_align_t));
+void* TextArena::do_allocate(std::size_t requested, std::size_t alignment) {
+    const std::size_t bytes = Footprint(requested);
     std::lock_guard lock(mutex_);
     if (bytes > kOwnMappingBytes) {
         blocks_.reserve(blocks_.size() + 1);
         const Block own = map(bytes);
         blocks_.push_back(own);
+        ASAN_UNPOISON_MEMORY_REGION(own.base, requested);
         return own.base;
     }
     char* at = reinterpret_cast<char*>(RoundUp(reinterpret_cast<std::uintptr_t>(next_), alignment));
@@ -79,15 +104,17 @@ void* TextArena::do_allocate(std::size_t bytes, std::size_t alignment) {
         at = next_;
     }
     next_ = at + bytes;
+    ASAN_UNPOISON_MEMORY_REGION(at, requested);
     return at;
 }
 
-void TextArena::do_deallocate(void* p, std::size_t bytes, std::size_t) {
-    bytes = RoundUp(bytes == 0 ? 1 : bytes, alignof(std::max_align_t));
+void TextArena::do_deallocate(void* p, std::size_t requested, std::size_t) {
+    const std::size_t bytes = Footprint(requested);
     std::lock_guard lock(mutex_);
     if (bytes > kOwnMappingBytes) {
         for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
             if (block->base == p) {
+                ASAN_UNPOISON_MEMORY_REGION(block->base, block->size);
                 ::munmap(block->base, block->size);
                 blocks_.erase(std::next(block).base());
                 return;
@@ -95,6 +122,7 @@ void TextArena::do_deallocate(void* p, std::size_t bytes, std::size_t) {
         }
         return;
     }
+    ASAN_POISON_MEMORY_REGION(p, requested);
     if (static_cast<char*>(p) + bytes == next_)
         next_ = static_cast<char*>(p);
 }
