@@ -97,6 +97,22 @@ TEST(ReadingRun, DriveSizedFoldersAreRefused) {
     EXPECT_EQ(StatusTexts(e.sink).back(), u"0 files have been processed.");
 }
 
+TEST(ReadingRun, ARunAgainOnTheSameCatalogueHoldsOnlyTheNewTexts) {
+    TempDir docs;
+    docs.write("a.txt", std::string(300000, 'a'));
+    docs.write("b.txt", "Beta");
+    Engine e;
+    CCatalog& c = e.read(docs.path());
+    ASSERT_EQ(c.count(), 2);
+    // The second run gives back the first run's texts before it reads.
+    fs::remove(docs.path() / "a.txt");
+    docs.write("b.txt", "Gamma");
+    c.run();
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_EQ(c.record(0).text, u" Gamma");
+    EXPECT_EQ(c.record(0).foldedText, u" gamma");
+}
+
 TEST(ReadingRun, SizeLimitsAreLogged) {
     TempDir docs;
     MakeSparse(docs.path() / "big.pdf", 20000000);
