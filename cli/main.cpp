@@ -493,9 +493,9 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     return *page;
 }
 
-// Ends the process with the catalogue still in place: handing gigabytes of texts back to the
-// system piece by piece takes longer than the search did, and the process's end returns them
-// whole. The sanitizer build goes the long way, so that its leak check still sees everything.
+// Ends the process with the catalogue still in place: unmapping gigabytes of texts is work the
+// process's end does anyway. The sanitizer build goes the long way, so that its leak check still
+// sees everything.
 int EndWith(int status) {
 #if !defined(__SANITIZE_ADDRESS__)
     std::fflush(stdout);

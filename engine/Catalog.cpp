@@ -256,12 +256,8 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
         return;
     // A file that changed while it was read may have given half old, half new text.
     struct stat after;
-    if (::stat(record.nativePath.c_str(), &after) == 0) {
-        const TextCacheKey now = TextCacheKeyOf(after, record.nativePath);
-        if (now.size == key.size && now.modifiedNs == key.modifiedNs && now.changedNs == key.changedNs &&
-            now.inode == key.inode && now.device == key.device)
-            textCache->store(key, record.text, logLines);
-    }
+    if (::stat(record.nativePath.c_str(), &after) == 0 && TextCacheKeyOf(after, record.nativePath) == key)
+        textCache->store(key, record.text, logLines);
 }
 
 void CCatalog::forgetVanishedFiles() {

@@ -2,10 +2,10 @@
 // The in-memory catalogue of one folder and the reading run that fills it on its own thread.
 
 #include "engine/DocumentTypes.h"
-#include "extract/FileRecord.h"
 #include "engine/LogFile.h"
 #include "engine/ReaderHelper.h"
 #include "engine/TextCache.h"
+#include "extract/FileRecord.h"
 #include "extract/ReadDocument.h"
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"

@@ -5,8 +5,6 @@
 namespace tessarel {
 
 void CResultList::clear() {
-    currentFile = -1;
-    header.clear();
     outputOrder.clear();
     keys.clear();
     blocks.clear();

@@ -1,7 +1,6 @@
 #pragma once
 // One block per hit, for the flat listing.
 
-#include "engine/FileResults.h"
 #include "engine/FixedText.h"
 
 #include <cstdint>
@@ -14,8 +13,6 @@ class CResultList {
 public:
     static constexpr int kMaxBlocks = 10000;
 
-    CResultList() : header(CFileResults::kHeaderCapacity) {}
-
     void clear();
     // Stores header + result line with the hit's score; false once 10000 are held.
     bool add(std::u16string block, std::int32_t score);
@@ -25,8 +22,6 @@ public:
     // Returns the blocks that went into the output, in output order.
     std::vector<int> finish(FixedText& output);
 
-    int currentFile = -1;
-    FixedText header;
     std::vector<int> outputOrder;
     std::vector<std::int32_t> keys;
     std::vector<std::u16string> blocks;

@@ -30,14 +30,18 @@ int SqliteConnection::exec(const char* sql) {
     return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
 }
 
-std::optional<std::int64_t> SqliteConnection::queryInt(const char* sql, int* rc) {
+namespace {
+
+// The first row's first column, read by `column`, of a one-value query.
+template <typename T, typename Column>
+std::optional<T> QueryOne(SqliteConnection& db, const char* sql, int* rc, Column column) {
     SqliteStatement statement;
-    int result = statement.prepare(*this, sql);
-    std::optional<std::int64_t> value;
+    int result = statement.prepare(db, sql);
+    std::optional<T> value;
     if (result == SQLITE_OK) {
         result = statement.step();
         if (result == SQLITE_ROW) {
-            value = statement.columnInt(0);
+            value = column(statement);
             result = SQLITE_OK;
         }
     }
@@ -46,20 +50,15 @@ std::optional<std::int64_t> SqliteConnection::queryInt(const char* sql, int* rc)
     return value;
 }
 
+} // namespace
+
+std::optional<std::int64_t> SqliteConnection::queryInt(const char* sql, int* rc) {
+    return QueryOne<std::int64_t>(*this, sql, rc, [](SqliteStatement& row) { return row.columnInt(0); });
+}
+
 std::optional<std::string> SqliteConnection::queryText(const char* sql, int* rc) {
-    SqliteStatement statement;
-    int result = statement.prepare(*this, sql);
-    std::optional<std::string> value;
-    if (result == SQLITE_OK) {
-        result = statement.step();
-        if (result == SQLITE_ROW) {
-            value = std::string(statement.columnText(0));
-            result = SQLITE_OK;
-        }
-    }
-    if (rc)
-        *rc = result == SQLITE_DONE ? SQLITE_OK : result;
-    return value;
+    return QueryOne<std::string>(*this, sql, rc,
+                                 [](SqliteStatement& row) { return std::string(row.columnText(0)); });
 }
 
 std::string SqliteConnection::message() const {

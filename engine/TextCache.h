@@ -37,6 +37,8 @@ struct TextCacheKey {
     // The change time moves on any rewrite, even one that restores size and modification time.
     std::int64_t changedNs = 0;
     std::uint32_t readerVersion = kReaderVersion;
+
+    bool operator==(const TextCacheKey&) const = default;
 };
 
 TextCacheKey TextCacheKeyOf(const struct stat& st, std::string path);
