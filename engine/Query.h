@@ -31,25 +31,55 @@ public:
     void split();
 
     int wordCount() const { return static_cast<int>(words_.size()); }
+    // The words that split() cut to kMaxWordLength, as searched.
+    const std::vector<std::u16string>& cutWords() const { return cutWords_; }
     const std::vector<std::u16string>& words() const { return words_; }
     // For tests and callers that build a query from words directly.
-    void setWords(std::vector<std::u16string> words) { words_ = std::move(words); }
+    void setWords(std::vector<std::u16string> words);
 
     // Position of the first acceptable occurrence of `word` in `text` at or after `from`, or npos.
     std::size_t findWord(std::u16string_view text, std::size_t from, std::u16string_view word) const;
     // Every word but word 0 is found in the fragment (its ends count as text ends).
     bool otherWordsPresent(std::u16string_view fragment) const;
 
+    // The fragment around a hit of `length` units at `hit`, as FragmentStart and FragmentEnd
+    // below, where a sentence end that belongs to an occurrence of any search word ends nothing:
+    // "include stdio.h" then finds what "stdio.h include" finds.
+    std::size_t fragmentStart(std::u16string_view text, std::size_t hit) const;
+    std::size_t fragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length) const;
+
 private:
+    // Whether the sentence end at `pos` is a unit of an occurrence of a search word there.
+    bool insideSearchWord(std::u16string_view text, std::size_t pos) const;
+    void findSentenceEnds();
+
+    struct SentenceEndInWord {
+        std::size_t word;
+        std::size_t offset;
+    };
+
     std::u16string queryText_;
     std::vector<std::u16string> words_;
+    std::vector<std::u16string> cutWords_;
+    std::vector<SentenceEndInWord> sentenceEnds_;
 };
 
+// A unit separates words when it is one of the thirteen separators or anything but a letter, a
+// digit, a combining mark or "_": quotes, slashes, tags, table borders and carriage returns
+// included. A lone surrogate separates; a pair is judged by the character it encodes, by the
+// boundary tests below.
 bool IsSeparator(char16_t c);
-// The fragment around a hit at `hit`: sentence ends ("\r", "!", ".", "?") within 345 units on
-// either side, else blanks, else the 345-unit bounds.
+// Whether a word may begin at `pos` (the text start, or a separator just before it) and end just
+// before `end` (the text end, or a separator there).
+bool StartsAtWordBoundary(std::u16string_view text, std::size_t pos);
+bool EndsAtWordBoundary(std::u16string_view text, std::size_t end);
+
+// The fragment around a hit of `length` units at `hit`: sentence ends ("\r", "!", ".", "?") within
+// 345 units on either side, else blanks, else the 345-unit bounds. The hit's own units never
+// start or end it, so a word holding "." stays whole. A search uses Query's own, which also
+// keeps the other search words whole.
 std::size_t FragmentStart(std::u16string_view text, std::size_t hit);
-std::size_t FragmentEnd(std::u16string_view text, std::size_t hit);
+std::size_t FragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length);
 
 // Plain substring search over 16-bit units (vectorised); npos when absent.
 std::size_t FindUnits(std::u16string_view text, std::size_t from, std::u16string_view word);

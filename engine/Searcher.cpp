@@ -173,8 +173,8 @@ template <typename KeepHit> void CSearcher::collectHits(int index, KeepHit keep)
         const std::size_t hit = query.findWord(text, pos, word0);
         if (hit == npos)
             return;
-        const std::size_t start = FragmentStart(text, hit);
-        const std::size_t end = FragmentEnd(text, hit);
+        const std::size_t start = query.fragmentStart(text, hit);
+        const std::size_t end = query.fragmentEnd(text, hit, word0.size());
         const std::u16string_view sentence = text.substr(start, end - start);
         if (query.otherWordsPresent(sentence)) {
             const std::int32_t fragmentScore = order == Relevance ? score(sentence) : 0;

@@ -50,9 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t hit = q.findWord(searched, pos, q.words()[0]);
         if (hit == std::u16string_view::npos)
             break;
-        const std::size_t start = FragmentStart(searched, hit);
-        const std::size_t end = FragmentEnd(searched, hit);
-        if (start > end || end > searched.size() || end - start > 692)
+        const std::size_t start = q.fragmentStart(searched, hit);
+        const std::size_t length = q.words()[0].size();
+        const std::size_t end = q.fragmentEnd(searched, hit, length);
+        // The fragment holds its whole hit and never more than 345 units on either side.
+        if (start > hit || hit + length > end || end > searched.size() || end - start > 692)
             __builtin_trap();
         const std::u16string_view fragment = searched.substr(start, end - start);
         if (q.otherWordsPresent(fragment))

@@ -1,5 +1,7 @@
 #include "engine/Query.h"
 
+#include "platform/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -80,8 +82,41 @@ INSTANTIATE_TEST_SUITE_P(
                       FindCase{u"cat", u"a", 0, 0, npos},              // one letter: whole word only
                       FindCase{u"cat a", u"a", 0, 0, 4},
                       FindCase{u"(form)", u"form", 1, 1, 1},
-                      FindCase{u"form\r\n", u"form", 1, 0, npos},      // CR is no separator
                       FindCase{u"form", u"form", 1, 1, 0}));
+
+// With both options on, a word is found after and before anything that is not part of a word,
+// and still never inside one.
+INSTANTIATE_TEST_SUITE_P(
+    WordBoundaries, FindWord,
+    ::testing::Values(FindCase{u"cell|markup|", u"markup", 1, 1, 5},          // table border
+                      FindCase{u"end\fmarkup\r\n", u"markup", 1, 1, 4},     // page break, CR LF
+                      FindCase{u"<p>markup</p>", u"markup", 1, 1, 3},          // tags
+                      FindCase{u"'internet'", u"internet", 1, 1, 1},           // apostrophes
+                      FindCase{u"\u201cquoted\u201d", u"quoted", 1, 1, 1},    // curly quotes
+                      FindCase{u"gnu.org/software/", u"software", 1, 1, 8},     // slashes
+                      FindCase{u"user@example", u"example", 1, 1, 5},
+                      FindCase{u"[license]", u"license", 1, 1, 1},
+                      FindCase{u"\u00a0copyright\u00a0", u"copyright", 1, 1, 1}, // no-break space
+                      FindCase{u"software", u"ftware", 0, 1, npos},             // never inside a word
+                      FindCase{u"my_software", u"software", 0, 1, npos},        // "_" is a word's own
+                      FindCase{u"x2software", u"software", 0, 1, npos},
+                      FindCase{u"caf\u00e9s", u"caf", 1, 0, npos},              // letters beyond ASCII
+                      FindCase{u"\u0437\u0438\u043c\u0430", u"\u0438\u043c", 0, 1, npos},
+                      FindCase{u"e\u0301tude", u"tude", 0, 1, npos},            // combining mark
+                      FindCase{u"\U0001D400word", u"word", 0, 1, npos},         // letter beyond U+FFFF
+                      FindCase{u"\U0001F600word", u"word", 0, 1, 2},            // a symbol there
+                      FindCase{u"word\U0001D400", u"word", 1, 0, npos},
+                      FindCase{u"word\U0001F600", u"word", 1, 0, 0},
+                      FindCase{u"\xdc00word\xd800", u"word", 1, 1, 1}));         // lone surrogates
+
+TEST(Separators, TheThirteenAndEverythingOutsideWords) {
+    for (const char16_t c : Query::separators)
+        EXPECT_TRUE(IsSeparator(c)) << static_cast<int>(c);
+    for (const char16_t c : std::u16string_view(u"\r\f|/@[]<>'`\u2019\u00a0\u3000\ufeff"))
+        EXPECT_TRUE(IsSeparator(c)) << static_cast<int>(c);
+    for (const char16_t c : std::u16string_view(u"aZ09_\u00e9\u0416\u05d0\u4e2d\u0301\u00b2\u0663"))
+        EXPECT_FALSE(IsSeparator(c)) << static_cast<int>(c);
+}
 
 TEST(FindWordLimits, GivesUpAfterAThousandRejections) {
     Query q;
@@ -96,11 +131,11 @@ TEST(FindWordLimits, GivesUpAfterAThousandRejections) {
 TEST(Fragments, SentenceEndsBlanksAndBounds) {
     const std::u16string text = u"First one. Second kiwi here! Third";
     const std::size_t hit = text.find(u"kiwi");
-    EXPECT_EQ(text.substr(FragmentStart(text, hit), FragmentEnd(text, hit) - FragmentStart(text, hit)),
+    EXPECT_EQ(text.substr(FragmentStart(text, hit), FragmentEnd(text, hit, 4) - FragmentStart(text, hit)),
               u" Second kiwi here!");
     EXPECT_EQ(FragmentStart(text, 2), 0u);
     const std::size_t third = text.find(u"Third");
-    EXPECT_EQ(FragmentEnd(text, third), text.size());
+    EXPECT_EQ(FragmentEnd(text, third, 5), text.size());
 
     // No sentence end near the hit: the fragment runs from a blank to a blank, 345 units each side at most.
     std::u16string longText;
@@ -108,12 +143,37 @@ TEST(Fragments, SentenceEndsBlanksAndBounds) {
         longText += u"word ";
     const std::size_t middle = 500;
     const std::size_t start = FragmentStart(longText, middle);
-    const std::size_t end = FragmentEnd(longText, middle);
+    const std::size_t end = FragmentEnd(longText, middle, 4);
     EXPECT_EQ(longText[start], u' ');
     EXPECT_EQ(longText[end], u' ');
     EXPECT_LE(middle - start, 345u);
     EXPECT_LE(end - middle, 345u);
     EXPECT_LE(end - start, 692u);
+}
+
+// A sentence end inside the hit is the word's own: it neither starts nor ends the fragment.
+TEST(Fragments, AHitIsWholeInItsFragment) {
+    struct Case {
+        std::u16string_view text, word, fragment;
+    };
+    const Case cases[] = {
+        {u"Abbreviations, e.g. these, are common. Next.", u"e.g.", u"Abbreviations, e.g. these, are common."},
+        {u"#include <stdio.h>\r\nint main", u"stdio.h", u"#include <stdio.h>\r"},
+        {u"Save it as notes.txt now. Done.", u".txt", u"Save it as notes.txt now."},
+        {u"Well? Really! Yes.", u"really!", u" Really! Yes."},
+        {u"Say \"new york\" twice.", u"new york", u"Say \"new york\" twice."},
+    };
+    for (const Case& c : cases) {
+        const std::u16string folded = Folded(c.text);
+        const std::size_t hit = folded.find(c.word);
+        ASSERT_NE(hit, npos);
+        const std::size_t start = FragmentStart(folded, hit);
+        const std::size_t end = FragmentEnd(folded, hit, c.word.size());
+        EXPECT_EQ(c.text.substr(start, end - start), c.fragment) << Folded(c.word).size();
+    }
+    // With no sentence end and no blank in reach after a phrase, its own blank does not end it.
+    const std::u16string phrase = u"new york" + std::u16string(400, u'x');
+    EXPECT_EQ(FragmentEnd(phrase, 0, 8), 345u);
 }
 
 TEST(FindUnits, AgreesWithTheNaiveScanOnRandomTexts) {
