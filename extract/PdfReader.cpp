@@ -63,7 +63,8 @@ std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
     text.reserve(capacity);
     OutputBuffer out{text, capacity};
     TextOutputDev device(AppendPiece, &out, /*physLayout*/ false, /*fixedPitch*/ 0, /*rawOrder*/ false);
-    device.setTextEOL(eolDOS);
+    // Lines end with LF alone: a carriage return ends a fragment, and a sentence goes on over a line.
+    device.setTextEOL(eolUnix);
     device.setTextPageBreaks(true);
     // Page by page, so that a full buffer ends the work as well as the text.
     for (int page = 1; device.isOk() && page <= pages && !out.full; ++page)

@@ -6,7 +6,7 @@
 
 namespace tessarel {
 
-// The text of all pages in reading order, lines ended by CR LF, pages separated by one form
+// The text of all pages in reading order, lines ended by LF, pages separated by one form
 // feed and none after the last. Empty when the document can't be opened, needs a user password
 // or forbids copying its text. At most capacity - 1 bytes: the text stops before the first piece
 // that would not fit.

@@ -82,6 +82,74 @@ std::string_view AttributeValue(std::string_view element, std::string_view name)
     return {};
 }
 
+// The character a reference names ("amp", "#233", "#xE9"), or 0 when it names none that the
+// text may hold: an unknown name, a malformed number, NUL, a surrogate or beyond U+10FFFF.
+char32_t ReferencedCharacter(std::u16string_view name) {
+    if (name == u"amp")
+        return U'&';
+    if (name == u"lt")
+        return U'<';
+    if (name == u"gt")
+        return U'>';
+    if (name == u"quot")
+        return U'"';
+    if (name == u"apos")
+        return U'\'';
+    if (name.size() < 2 || name[0] != u'#')
+        return 0;
+    const bool hex = name[1] == u'x';
+    const std::u16string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return 0;
+    char32_t value = 0;
+    for (const char16_t c : digits) {
+        unsigned digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (hex && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (hex && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return 0;
+        value = value * (hex ? 16 : 10) + digit;
+        if (value > 0x10FFFF)
+            return 0;
+    }
+    if (value >= 0xD800 && value <= 0xDFFF)
+        return 0;
+    return value;
+}
+
+// The longest reference worth decoding: "&#x10FFFF;" with leading zeros to spare.
+constexpr std::size_t kMaxReferenceLength = 32;
+
+// Appends `raw` with its character and entity references decoded; a malformed one stays as
+// written. A reference is never shorter than what it decodes to, so the text grows no faster
+// than the part is consumed.
+void AppendDecoded(std::u16string_view raw, std::u16string& text) {
+    std::size_t p = 0;
+    for (std::size_t amp = raw.find(u'&'); amp != npos; amp = raw.find(u'&', p)) {
+        const std::size_t semicolon = raw.substr(0, amp + kMaxReferenceLength).find(u';', amp + 1);
+        const char32_t c =
+            semicolon == npos ? 0 : ReferencedCharacter(raw.substr(amp + 1, semicolon - amp - 1));
+        if (c == 0) {
+            text.append(raw.substr(p, amp + 1 - p));
+            p = amp + 1;
+            continue;
+        }
+        text.append(raw.substr(p, amp - p));
+        if (c < 0x10000) {
+            text.push_back(static_cast<char16_t>(c));
+        } else {
+            text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        }
+        p = semicolon + 1;
+    }
+    text.append(raw.substr(p));
+}
+
 } // namespace
 
 void ScanDocxText(std::u16string_view part, std::u16string& text) {
@@ -102,7 +170,7 @@ void ScanDocxText(std::u16string_view part, std::u16string& text) {
         const Element run = ElementAt(part, tag, 4, u"</w:t>");
         if (run.kind == Element::End)
             break;
-        text.append(run.text);
+        AppendDecoded(run.text, text);
         p = run.next;
     }
 }
@@ -117,7 +185,7 @@ void ScanXlsxText(std::u16string_view part, std::u16string& text) {
         if (string.kind == Element::End)
             break;
         if (string.kind == Element::Text) {
-            text.append(string.text);
+            AppendDecoded(string.text, text);
             text.push_back(u'\n');
         }
         p = string.next;
@@ -134,7 +202,7 @@ void ScanPptxText(std::u16string_view part, std::u16string& text) {
         const std::size_t close = part.find(u"</a:t>", start);
         if (close == npos)
             break;
-        text.append(part.substr(start, close - start));
+        AppendDecoded(part.substr(start, close - start), text);
         text.push_back(u'\n');
         p = close + 6;
     }
@@ -154,7 +222,7 @@ void ScanOdtText(std::u16string_view part, std::u16string& text) {
         if (open == npos)
             break;
         if (open > start) {
-            text.append(part.substr(start, open - start));
+            AppendDecoded(part.substr(start, open - start), text);
             text.push_back(u' ');
         }
         p = open + 1;

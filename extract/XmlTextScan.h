@@ -1,6 +1,6 @@
 #pragma once
 // The text scans of the archive readers: literal tag searches over a decoded XML part, no
-// parser. Character and entity references stay as written.
+// parser. The five predefined entities and numeric character references are decoded.
 
 #include <string>
 #include <string_view>
