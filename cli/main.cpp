@@ -19,8 +19,10 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -163,6 +165,16 @@ const OptionSpec kNoCache{"--no-cache", nullptr, "read every document afresh, wi
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
                        [](Options& o, const std::string&) { o.help = true; }};
 
+// What a search leaves out, said where its usage is.
+const std::string kSearchLimits =
+    "text files: " + ToUtf8(kDocumentTypes[0].extensions.substr(1)) +
+    "(read up to their first NUL byte)\n"
+    "a search word is cut to " + std::to_string(Query::kMaxWordLength) +
+    " characters; it is given up in a document after " + std::to_string(Query::kRejectionLimit) +
+    " occurrences\ninside longer words; at most " + std::to_string(CGroupList::kMaxBlocks) +
+    " documents are listed grouped and " + std::to_string(CResultList::kMaxBlocks) +
+    " hits flat, whatever\n--unlimited says\n";
+
 int Extract(const CommandSpec& command, Options& o);
 int Search(const CommandSpec& command, Options& o);
 int Show(const CommandSpec& command, Options& o);
@@ -219,7 +231,10 @@ std::string CommandUsage(const CommandSpec& command) {
         label.resize(std::max<std::size_t>(label.size() + 2, 22), ' ');
         usage += "  " + label + option->help + "\n";
     }
-    return usage + "exit status: " + command.exitStatus + "\n";
+    usage += "exit status: " + std::string(command.exitStatus) + "\n";
+    if (command.run == Search || command.run == Show)
+        usage += kSearchLimits;
+    return usage;
 }
 
 std::string GeneralUsage() {
@@ -232,7 +247,8 @@ std::string GeneralUsage() {
            "  help [COMMAND]\n      print the usage of COMMAND, one line per option\n"
            "tessarel-cli --version prints the version.\n"
            "exit status: search 0 found, 1 nothing found, 2 error; extract 0 all read, 2 one unreadable;\n"
-           "cache 0 done, 2 when the cache can't be used\n";
+           "cache 0 done, 2 when the cache can't be used\n" +
+           kSearchLimits;
 }
 
 [[noreturn]] void FailWithUsage(const std::string& message, const CommandSpec& command) {
@@ -295,10 +311,33 @@ void PrintText(std::u16string_view text) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
+// A contents folder of the command's own below the temporary directory, removed at the end:
+// extracting a file leaves nothing behind where it was run.
+class PrivateContentsFolder {
+public:
+    PrivateContentsFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tessarel-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            Fail("can't create a temporary folder in " + pattern.substr(0, pattern.rfind('/')) + ": " +
+                 std::strerror(errno));
+        path_ = pattern + "/";
+    }
+    ~PrivateContentsFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 int Extract(const CommandSpec&, Options& o) {
     if (o.positional.empty())
         Fail("extract needs at least one FILE");
-    const std::string contents = ContentsPath(PrepareProgramDirectory("."));
+    const PrivateContentsFolder folder;
+    const std::string& contents = folder.path();
     TempTextFile temp;
     RtfConverterControl rtf;
     const ReadContext context{contents, temp.acquire(contents), &rtf};
@@ -463,6 +502,11 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);
     progress.end();
+    // The refusal itself came through the notifier; a script sees an error, not "nothing found".
+    if (CCatalog::refusesFolder(catalog.folder)) {
+        catalog.waitForEnd();
+        std::exit(kError);
+    }
 
     run.searcher = std::make_unique<CSearcher>(run.sink);
     CSearcher& searcher = *run.searcher;
@@ -473,6 +517,9 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     searcher.query.split();
     if (searcher.query.wordCount() == 0)
         Fail("Please, enter search words.");
+    for (const std::u16string& word : searcher.query.cutWords())
+        std::fprintf(stderr, "tessarel-cli: a search word is cut to its first %zu characters: %s\n",
+                     Query::kMaxWordLength, ToUtf8(word).c_str());
     searcher.catalog = &catalog;
     searcher.order = o.order;
     searcher.groupByFiles = o.groupByFiles;

@@ -115,7 +115,7 @@ void CCatalog::run() {
     cacheKeys_.clear();
     walkStopped_ = false;
     try {
-        if (folder.size() <= 4)
+        if (refusesFolder(folder))
             notifier_.warn(u"Tessarel", std::u16string(kWholeDrive));
         else
             walk(ToUtf8(folder));
@@ -262,7 +262,7 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
 
 void CCatalog::forgetVanishedFiles() {
     // Only a walk that saw the whole folder knows which files are gone.
-    if (!textCache || walkStopped_ || stopRequested_.load() || folder.size() <= 4)
+    if (!textCache || walkStopped_ || stopRequested_.load() || refusesFolder(folder))
         return;
     std::unordered_set<std::string> seen;
     seen.reserve(records_.size());

@@ -74,6 +74,8 @@ public:
     const std::string& contentsPath() const { return contentsPath_; }
     const std::string& wordTempPath() const { return tempFile_.path(); }
 
+    // True for a folder the reading run refuses to walk: a whole drive, or no folder at all.
+    static bool refusesFolder(std::u16string_view folder) { return folder.size() <= 4; }
     // True when a file of lower-cased extension e passes the type switches.
     bool typeEnabled(std::u16string_view e) const;
     // True for the types read in a helper process (when there is one).

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -261,6 +262,46 @@ TEST(CliConventions, ExitStatusAsGrepHasIt) {
     EXPECT_EQ(extracted.status, 2);
     EXPECT_NE(extracted.out.find("kiwi one."), std::string::npos);
     EXPECT_NE(extracted.err.find("can't read /nonexistent/file.txt"), std::string::npos);
+
+    // A whole drive is refused: that is an error, not "nothing found".
+    const Result refused = RunCli("search / kiwi", scratch.path());
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("entire hard drive"), std::string::npos) << refused.err;
+}
+
+TEST(CliConventions, ExtractLeavesNothingBehind) {
+    Scratch scratch;
+    const fs::path work = scratch.path() / "work";
+    const fs::path tmp = scratch.path() / "tmp";
+    fs::create_directories(work);
+    fs::create_directories(tmp);
+    const char* before = std::getenv("TMPDIR");
+    const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    for (const char* document : {"docx/simple.docx", "doc97/simple.doc", "txt/man-ls.txt"}) {
+        const Result r = RunCli("extract " + Quoted((kCorpus / document).string()), work);
+        EXPECT_EQ(r.status, 0) << document;
+        EXPECT_FALSE(r.out.empty()) << document;
+    }
+    if (saved)
+        ::setenv("TMPDIR", saved->c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_TRUE(fs::is_empty(work));
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST(CliConventions, ACutSearchWordIsSaid) {
+    Scratch scratch;
+    const fs::path folder = scratch.path() / "docs";
+    fs::create_directories(folder);
+    const std::string word(45, 'w');
+    std::ofstream(folder / "long.txt") << word.substr(0, 39) << "x and more.";
+    const Result r = RunCli("search " + Quoted(folder.string()) + " " + word, scratch.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("cut to its first 39 characters: " + word.substr(0, 39) + "\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(RunCli("search " + Quoted(folder.string()) + " short", scratch.path()).err, "");
 }
 
 TEST(CliConventions, JsonLinesHoldAnyNameAndText) {
