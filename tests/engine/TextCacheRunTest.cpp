@@ -45,7 +45,7 @@ RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
         cat.readDocument = [&reads](FileRecord& record, const ReadContext& context) {
             if (CCatalog::worthCaching(record.extension))
                 ++reads;
-            ReadDocumentText(record, context);
+            return ReadDocumentText(record, context);
         };
     });
     RunResult run{TakeSnapshot(e, c)};
@@ -79,7 +79,9 @@ TEST(TextCacheRun, OffColdAndWarmMakeTheSameCatalogueAndLog) {
     const fs::path file = docs.write("odd.rtf", "{\\rtf1 on disk}");
     struct stat st;
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    cache->store(TextCacheKeyOf(st, file.string()), u"from the cache", {u"the reader's remark"});
+    TextCacheKey key = TextCacheKeyOf(st, file.string());
+    key.type = "rtf";
+    cache->store(key, u"from the cache", {u"the reader's remark"});
     cache->flush();
     const RunResult replayed = ReadWith(cache.get(), docs.path());
     EXPECT_EQ(replayed.reads, 0);

@@ -30,10 +30,11 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Rows are found by file: each path here stands for a file of its own.
 TextCacheKey Key(const std::string& path, std::int64_t size = 100) {
     TextCacheKey key;
     key.device = 2049;
-    key.inode = 1000 + path.size();
+    key.inode = std::hash<std::string>()(path);
     key.path = path;
     key.size = size;
     key.modifiedNs = 1700000000123456789;
@@ -150,7 +151,7 @@ TEST(TextCache, GivesBackExactlyWhatWasStored) {
     EXPECT_EQ(again->stats()->rows, static_cast<std::int64_t>(rows.size()));
 }
 
-TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsPath) {
+TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsFile) {
     TempDir dir;
     std::unique_ptr<TextCache> cache = OpenIn(dir);
     const TextCacheKey key = Key("/docs/report.txt");
@@ -158,16 +159,21 @@ TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsPath) {
     cache->flush();
     ASSERT_TRUE(cache->lookup(key));
 
-    std::vector<std::pair<const char*, TextCacheKey>> changed(7, {"", key});
+    std::vector<std::pair<const char*, TextCacheKey>> changed(8, {"", key});
     changed[0].first = "device", ++changed[0].second.device;
     changed[1].first = "inode", ++changed[1].second.inode;
     changed[2].first = "size", ++changed[2].second.size;
     changed[3].first = "modification time", ++changed[3].second.modifiedNs;
     changed[4].first = "change time", ++changed[4].second.changedNs;
     changed[5].first = "reader version", ++changed[5].second.readerVersion;
-    changed[6].first = "path", changed[6].second.path = "/docs/report.txt2";
+    changed[6].first = "type (the reader)", changed[6].second.type = "rtf";
+    changed[7].first = "layout width", changed[7].second.layoutWidth = 46;
     for (const auto& [field, other] : changed)
         EXPECT_FALSE(cache->lookup(other)) << field;
+    // The same file under another path (a link to it, or to its folder) is the same row.
+    TextCacheKey linked = key;
+    linked.path = "/elsewhere/report.txt";
+    EXPECT_TRUE(cache->lookup(linked));
 
     TextCacheKey rewritten = key;
     rewritten.changedNs += 5;
@@ -329,11 +335,13 @@ TEST(TextCache, AnUnwritableFolderOrFullDiskIsBypassed) {
             }
             if (chmod(cacheFolder.c_str(), 0500) != 0)
                 return 2;
-            // The database can't get its write-ahead log: no cache.
+            // The cache's own folder is made the user's alone again, whatever its mode.
             std::string why;
-            if (TextCache::open(cacheFolder, kLimit, &why) || why.empty())
+            if (!TextCache::open(cacheFolder, kLimit, &why))
                 return 3;
-            // Nor in a folder that can't be made.
+            // No cache in a folder that can't be made.
+            if (chmod(cacheFolder.c_str(), 0500) != 0)
+                return 5;
             if (TextCache::open(cacheFolder + "/below", kLimit, &why) || why.empty())
                 return 4;
             chmod(cacheFolder.c_str(), 0700);
@@ -461,7 +469,8 @@ TEST(TextCache, TwoProcessesAndManyThreadsShareOneCache) {
 
 TEST(TextCache, EvictsTheLeastRecentlyUsedRowsPastTheLimit) {
     TempDir dir;
-    constexpr std::uint64_t limit = 100 * 1024;
+    // The database's few pages of tables and indexes count against the limit too.
+    constexpr std::uint64_t limit = 200 * 1024;
     std::unique_ptr<TextCache> cache = OpenIn(dir, limit);
     // Each row about 16 KB: random units do not compress.
     for (int i = 0; i < 30; ++i) {
@@ -490,7 +499,8 @@ TEST(TextCache, ForgetsTheFilesARunNoLongerFindsUnderItsFolder) {
     std::unique_ptr<TextCache> cache = OpenIn(dir);
     for (const char* path : {"/d/a.txt", "/d/sub/b.txt", "/d/c.txt", "/dx/e.txt", "/d", "/other/f.txt"})
         cache->store(Key(path), u"text", {});
-    cache->forgetMissing("/d/", {"/d/a.txt"});
+    const TextCacheKey seen = Key("/d/a.txt");
+    cache->forgetMissing("/d/", {{seen.device, seen.inode}});
     cache->flush();
     for (const auto& [path, kept] : std::vector<std::pair<std::string, bool>>{{"/d/a.txt", true},
                                                                               {"/d/sub/b.txt", false},
