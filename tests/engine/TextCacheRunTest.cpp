@@ -169,5 +169,70 @@ TEST(TextCacheRun, PlainTextIsReadAndNeverStored) {
     EXPECT_EQ(stats->rows, 0);
 }
 
+TEST(TextCacheRun, AFolderReachedUnderTwoPathsKeepsOneRowPerFile) {
+    TempDir cacheFolder;
+    TempDir base;
+    base.write("docs/a.rtf", "{\\rtf1 apple pie}");
+    base.write("docs/sub/b.rtf", "{\\rtf1 lemon pie}");
+    fs::create_directory_symlink(base.path() / "docs", base.path() / "link");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(ReadWith(cache.get(), base.path() / "docs").reads, 2);
+    // Searched through the link, then through its target again, then the parent of both.
+    for (const char* folder : {"link", "docs", "link", ""}) {
+        const RunResult run = ReadWith(cache.get(), base.path() / folder);
+        EXPECT_EQ(run.reads, 0) << folder;
+        EXPECT_EQ(cache->stats()->rows, 2) << folder;
+    }
+}
+
+TEST(TextCacheRun, AFailedReadIsNeverStored) {
+    TempDir cacheFolder;
+    TempDir docs;
+    docs.write("a.rtf", "{\\rtf1 apple pie}");
+    docs.write("b.rtf", "{\\rtf1 lemon pie}");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    {
+        // A reader that can't open b.rtf now, as a run short of descriptors finds it.
+        Engine e;
+        e.read(docs.path(), [&](CCatalog& cat) {
+            cat.textCache = cache.get();
+            cat.readerExecutable.clear();
+            cat.readDocument = [](FileRecord& record, const ReadContext& context) {
+                if (record.path.ends_with(u"b.rtf")) {
+                    record.text.clear();
+                    return false;
+                }
+                return ReadDocumentText(record, context);
+            };
+        });
+        cache->flush();
+    }
+    EXPECT_EQ(cache->stats()->rows, 1);
+    const RunResult next = ReadWith(cache.get(), docs.path());
+    EXPECT_EQ(next.reads, 1);
+    EXPECT_EQ(Utf8(next.texts.at(1)), "lemon pie");
+}
+
+TEST(TextCacheRun, TheRowsOfTypesSwitchedOffAreKept) {
+    TempDir cacheFolder;
+    TempDir docs;
+    docs.write("a.rtf", "{\\rtf1 apple pie}");
+    fs::copy_file(kCorpus / "pdf" / "features.pdf", docs.path() / "b.pdf");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 2);
+    Engine e;
+    e.read(docs.path(), [&](CCatalog& cat) {
+        cat.textCache = cache.get();
+        cat.readerExecutable.clear();
+        cat.FilesRtf = 0;
+    });
+    cache->flush();
+    EXPECT_EQ(cache->stats()->rows, 2);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 0);
+}
+
 } // namespace
 } // namespace tessarel::test
