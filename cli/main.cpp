@@ -562,7 +562,8 @@ std::string Mebibytes(std::uint64_t bytes) {
 
 void PrintCacheStats(const TextCache::Stats& stats, const std::string& state) {
     std::printf("rows: %lld\ntexts: %s\non disk: %s\nlimit: %s\nstate: %s\nlocation: %s\n",
-                static_cast<long long>(stats.rows), Mebibytes(static_cast<std::uint64_t>(stats.bytes)).c_str(),
+                static_cast<long long>(stats.rows),
+                Mebibytes(static_cast<std::uint64_t>(stats.bytes)).c_str(),
                 Mebibytes(static_cast<std::uint64_t>(stats.fileBytes)).c_str(),
                 Mebibytes(stats.limitBytes).c_str(), state.c_str(), stats.location.c_str());
 }
@@ -604,7 +605,9 @@ int Cache(const CommandSpec& command, Options& o) {
         PrintCacheStats(stats, "bypassed: " + cache->bypassReason());
         Fail("can't read " + stats.location);
     }
-    PrintCacheStats(*found, !off.empty() ? off : cache->bypassed() ? "bypassed: " + cache->bypassReason() : "in use");
+    PrintCacheStats(*found, !off.empty()        ? off
+                            : cache->bypassed() ? "bypassed: " + cache->bypassReason()
+                                                : "in use");
     return 0;
 }
 

@@ -271,7 +271,8 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
         return;
     // A file that changed while it was read may have given half old, half new text.
     struct stat after;
-    if (::stat(record.nativePath.c_str(), &after) == 0 && cacheKeyOf(after, record.nativePath, record.extension) == key)
+    if (::stat(record.nativePath.c_str(), &after) == 0 &&
+        cacheKeyOf(after, record.nativePath, record.extension) == key)
         textCache->store(key, record.text, logLines);
 }
 

@@ -124,7 +124,7 @@ std::uint64_t PageBudget(std::uint64_t limit) {
 // under another row's key (a damaged page, a row moved by damage) never passes.
 std::uint64_t RowChecksum(const TextCacheKey& key, std::string_view path, std::string_view textBytes,
                           std::string_view log) {
-    const std::int64_t fields[] = {Signed(key.device), Signed(key.inode), key.size, key.modifiedNs,
+    const std::int64_t fields[] = {Signed(key.device), Signed(key.inode), key.size,       key.modifiedNs,
                                    key.changedNs,      key.readerVersion, key.layoutWidth};
     std::uint64_t h = Checksum64({reinterpret_cast<const char*>(fields), sizeof fields}, 0);
     h = Checksum64(path, h);
@@ -188,8 +188,9 @@ bool PrepareFolder(const std::string& folder, std::string* why) {
         return false;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return Refuse(why, folder + ": " + (errno == ENOTDIR || errno == ELOOP ? std::string("a link, not a folder")
-                                                                                : std::strerror(errno)));
+        return Refuse(why, folder + ": " +
+                               (errno == ENOTDIR || errno == ELOOP ? std::string("a link, not a folder")
+                                                                   : std::strerror(errno)));
     const bool ok = MakePrivate(fd, folder, true, why);
     close(fd);
     return ok;
@@ -206,8 +207,9 @@ bool PrepareFiles(const std::string& path, std::string* why) {
         if (fd < 0) {
             if (errno == ENOENT && !create)
                 continue;
-            return Refuse(why, file + ": " + (errno == ELOOP ? std::string("a link, not a file")
-                                                            : std::strerror(errno)));
+            return Refuse(why,
+                          file + ": " +
+                              (errno == ELOOP ? std::string("a link, not a file") : std::strerror(errno)));
         }
         const bool ok = MakePrivate(fd, file, false, why);
         close(fd);
@@ -255,9 +257,10 @@ int PrepareDatabase(SqliteConnection& db, std::uint64_t limitBytes) {
     // The log is emptied back to its share of the limit; SQLite's own checkpoints come before it
     // grows past it.
     const std::uint64_t share = LogShare(limitBytes);
-    const std::string modes = "PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = " + std::to_string(share) +
-                              "; PRAGMA wal_autocheckpoint = " +
-                              std::to_string(std::clamp<std::uint64_t>(share / 4096 / 2, 16, 1000));
+    const std::string modes =
+        "PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = " + std::to_string(share) +
+        "; PRAGMA wal_autocheckpoint = " +
+        std::to_string(std::clamp<std::uint64_t>(share / 4096 / 2, 16, 1000));
     if ((rc = db.exec(modes.c_str())) != SQLITE_OK)
         return rc;
     const std::optional<std::int64_t> version = db.queryInt("PRAGMA user_version", &rc);
@@ -315,8 +318,8 @@ struct TextCache::Operation {
 
     // The memory this operation holds while it waits.
     std::size_t heldBytes() const {
-        return sizeof(Operation) + text.capacity() + log.capacity() + key.path.capacity() + key.type.capacity() +
-               seen.size() * (sizeof(FileId) + 2 * sizeof(void*));
+        return sizeof(Operation) + text.capacity() + log.capacity() + key.path.capacity() +
+               key.type.capacity() + seen.size() * (sizeof(FileId) + 2 * sizeof(void*));
     }
 };
 
@@ -525,16 +528,18 @@ std::optional<TextCache::Entry> TextCache::lookup(const TextCacheKey& key) {
         checksum = row.columnInt(7);
         // A row of another version of the file is a plain miss: the caller reads the file and
         // its store replaces the row.
-        if (row.columnBlob(1) == key.type && row.columnInt(2) == key.size && row.columnInt(3) == key.modifiedNs &&
-            row.columnInt(4) == key.changedNs && row.columnInt(5) == key.readerVersion &&
-            row.columnInt(6) == key.layoutWidth) {
+        if (row.columnBlob(1) == key.type && row.columnInt(2) == key.size &&
+            row.columnInt(3) == key.modifiedNs && row.columnInt(4) == key.changedNs &&
+            row.columnInt(5) == key.readerVersion && row.columnInt(6) == key.layoutWidth) {
             const std::string_view log = row.columnBlob(9);
             const std::int64_t units = row.columnInt(8);
             std::optional<std::u16string> text =
-                units >= 0 ? DecompressText(row.columnBlob(10), static_cast<std::size_t>(units)) : std::nullopt;
+                units >= 0 ? DecompressText(row.columnBlob(10), static_cast<std::size_t>(units))
+                           : std::nullopt;
             std::optional<std::vector<std::u16string>> lines = UnpackLines(log);
             if (text && lines &&
-                RowChecksum(key, row.columnBlob(0), Bytes(*text), log) == static_cast<std::uint64_t>(checksum))
+                RowChecksum(key, row.columnBlob(0), Bytes(*text), log) ==
+                    static_cast<std::uint64_t>(checksum))
                 entry = Entry{std::move(*text), std::move(*lines)};
             else
                 bad = true;
@@ -573,8 +578,9 @@ void TextCache::store(const TextCacheKey& key, std::u16string_view text,
     row.log = PackLines(logLines);
     row.checksum = static_cast<std::int64_t>(RowChecksum(key, key.path, Bytes(text), row.log));
     row.units = static_cast<std::int64_t>(text.size());
-    row.bytes = static_cast<std::int64_t>(row.text.size() + row.log.size() + key.path.size() + key.type.size()) +
-                kRowOverhead;
+    row.bytes =
+        static_cast<std::int64_t>(row.text.size() + row.log.size() + key.path.size() + key.type.size()) +
+        kRowOverhead;
     row.usedAt = NextUseTime();
     // A row larger than the whole cache would only push everything else out and go itself.
     if (static_cast<std::uint64_t>(row.bytes) > PageBudget(limitBytes_))
@@ -856,14 +862,17 @@ int TextCache::evict(bool& shrunk) {
             return rc;
         SqliteStatement totals;
         rc = totals.prepare(*writer_, kTotals);
-        const std::int64_t rowBytes = rc == SQLITE_OK && (rc = totals.step()) == SQLITE_ROW ? totals.columnInt(1) : 0;
+        const std::int64_t rowBytes =
+            rc == SQLITE_OK && (rc = totals.step()) == SQLITE_ROW ? totals.columnInt(1) : 0;
         totals.reset();
         if (rc != SQLITE_ROW)
             return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
         // Down to seven eighths of the budget, so that the next few stores don't evict again; the
         // pages' excess in row bytes, as the rows fill their pages on average.
         const double excessPages = static_cast<double>(used - (budget - budget / 8));
-        auto excess = static_cast<std::int64_t>(excessPages * static_cast<double>(rowBytes) / static_cast<double>(used)) + 1;
+        auto excess = static_cast<std::int64_t>(excessPages * static_cast<double>(rowBytes) /
+                                                static_cast<double>(used)) +
+                      1;
         std::vector<std::int64_t> gone;
         SqliteStatement oldest;
         rc = oldest.prepare(*writer_, kOldest);

@@ -57,7 +57,9 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 struct FileIdHash {
-    std::size_t operator()(const FileId& id) const { return std::hash<std::uint64_t>()(id.inode * 31 + id.device); }
+    std::size_t operator()(const FileId& id) const {
+        return std::hash<std::uint64_t>()(id.inode * 31 + id.device);
+    }
 };
 
 class TextCache {

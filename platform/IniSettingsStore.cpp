@@ -18,16 +18,6 @@ std::string_view Trimmed(std::string_view s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A value as QSettings writes it: quotes around text with special characters, C escapes, \xhhhh
 // for a UTF-16 unit. The "@Type(...)" forms of other variants stay as they are: no setting the
 // core reads is stored so.
@@ -51,19 +41,28 @@ std::u16string Unescaped(std::string_view raw) {
         }
         const char e = raw[++i];
         switch (e) {
-        case 'n': pending += '\n'; break;
-        case 'r': pending += '\r'; break;
-        case 't': pending += '\t'; break;
+        case 'n':
+            pending += '\n';
+            break;
+        case 'r':
+            pending += '\r';
+            break;
+        case 't':
+            pending += '\t';
+            break;
         case 'x': {
             unsigned unit = 0;
             int digits = 0;
-            for (int d; digits < 4 && i + 1 < raw.size() && (d = HexDigit(raw[i + 1])) >= 0; ++digits, ++i)
+            for (int d; digits < 4 && i + 1 < raw.size() && (d = HexDigitValue(raw[i + 1])) >= 0;
+                 ++digits, ++i)
                 unit = unit * 16 + static_cast<unsigned>(d);
             takePending();
             value.push_back(static_cast<char16_t>(unit));
             break;
         }
-        default: pending += e; break;
+        default:
+            pending += e;
+            break;
         }
     }
     takePending();

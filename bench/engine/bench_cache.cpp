@@ -237,7 +237,8 @@ int main(int argc, char** argv) {
     std::vector<double> batchTimes;
     for (std::size_t rows : batchRows) {
         batchTimes.push_back(OneRowBatch(folder.string() + "-batch", rows, rng));
-        std::printf("one-row batch in a cache of %zu rows: %.2f ms (median of 60)\n", rows, batchTimes.back() * 1e3);
+        std::printf("one-row batch in a cache of %zu rows: %.2f ms (median of 60)\n", rows,
+                    batchTimes.back() * 1e3);
     }
     if (batchTimes.size() >= 2 && batchTimes.front() > 0)
         std::printf("one-row batch, %zu rows against %zu: %.2fx\n", batchRows.back(), batchRows.front(),

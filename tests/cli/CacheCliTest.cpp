@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
-#include <optional>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -65,8 +65,8 @@ private:
 // Every hit of a search over the documents, as --list prints them, and the number of results:
 // the result page's path and the search time are left out, which differ from run to run.
 std::string Results(const CacheScratch& s, const std::string& options, const std::string& prelude = "") {
-    const Result r = RunCli("search --list --unlimited --program-dir pages " + options + " docs the", s.root(),
-                            prelude);
+    const Result r =
+        RunCli("search --list --unlimited --program-dir pages " + options + " docs the", s.root(), prelude);
     EXPECT_EQ(r.status, 0) << options << "\n" << r.err;
     std::istringstream lines(r.out);
     std::string page, status, out;
@@ -104,7 +104,8 @@ void DamagePages(const fs::path& database) {
     for (std::size_t page : chosen) {
         for (char& c : noise)
             c = static_cast<char>(rng());
-        ASSERT_EQ(pwrite(fd, noise.data(), kPage, static_cast<off_t>(page * kPage)), static_cast<ssize_t>(kPage));
+        ASSERT_EQ(pwrite(fd, noise.data(), kPage, static_cast<off_t>(page * kPage)),
+                  static_cast<ssize_t>(kPage));
     }
     close(fd);
 }
@@ -238,7 +239,11 @@ TEST(CacheCli, TheCacheIsTheUsersAloneAndARunLeavesNoLog) {
         const char* reason;
     };
     const std::vector<Refusal> refusals = {
-        {"link", [&] { fs::remove(s.database()); fs::create_symlink(s.root() / "elsewhere", s.database()); },
+        {"link",
+         [&] {
+             fs::remove(s.database());
+             fs::create_symlink(s.root() / "elsewhere", s.database());
+         },
          "a link, not a file"},
         {"owner", [&] { ASSERT_EQ(chown(s.folder().c_str(), 65534, 65534), 0); }, "belongs to another user"},
     };
@@ -248,8 +253,7 @@ TEST(CacheCli, TheCacheIsTheUsersAloneAndARunLeavesNoLog) {
         fs::remove_all(s.folder());
         fs::create_directories(s.folder());
         refusal.make();
-        const Result r =
-            RunCli("search --list --unlimited --program-dir pages docs the", s.root());
+        const Result r = RunCli("search --list --unlimited --program-dir pages docs the", s.root());
         EXPECT_EQ(r.status, 0) << refusal.what;
         EXPECT_NE(r.err.find(refusal.reason), std::string::npos) << refusal.what << ": " << r.err;
         EXPECT_EQ(r.err.find("text cache"), r.err.rfind("text cache")) << "one line: " << r.err;

@@ -105,8 +105,9 @@ public:
     }
     void setBlob(const std::string& column, const std::string& path, const std::string& bytes) {
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db_, ("UPDATE texts SET " + column + " = ?1 WHERE CAST(path AS BLOB) = ?2").c_str(), -1, &s,
-                           nullptr);
+        sqlite3_prepare_v2(db_,
+                           ("UPDATE texts SET " + column + " = ?1 WHERE CAST(path AS BLOB) = ?2").c_str(), -1,
+                           &s, nullptr);
         sqlite3_bind_blob(s, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
         sqlite3_bind_blob(s, 2, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
         EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
@@ -689,11 +690,14 @@ TEST(TextCache, TheLimitCoversTheDatabaseAndItsLog) {
     constexpr std::uint64_t limit = 4u << 20;
     std::unique_ptr<TextCache> cache = OpenIn(dir, limit);
     const std::string file = CacheFile(dir);
-    auto onDisk = [&] { return fs::file_size(file) + (fs::exists(file + "-wal") ? fs::file_size(file + "-wal") : 0); };
+    auto onDisk = [&] {
+        return fs::file_size(file) + (fs::exists(file + "-wal") ? fs::file_size(file + "-wal") : 0);
+    };
     // 16 MB of texts that do not compress, four times the limit.
     for (int batch = 0; batch < 20; ++batch) {
         for (int i = 0; i < 20; ++i)
-            cache->store(Key("/docs/" + std::to_string(batch * 20 + i)), RandomText(20000, batch * 20 + i), {});
+            cache->store(Key("/docs/" + std::to_string(batch * 20 + i)), RandomText(20000, batch * 20 + i),
+                         {});
         cache->flush();
         EXPECT_LE(onDisk(), limit) << "after batch " << batch;
     }

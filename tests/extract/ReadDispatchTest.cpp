@@ -34,8 +34,8 @@ TEST(ReadDispatch, LargeFileLeavesNoLargeBuffer) {
 // it were the file's. The same files read when descriptors are there again.
 TEST(ReadDispatch, AFileThatCannotBeOpenedNowIsAFailedRead) {
     ContentsFolder contents;
-    const std::vector<std::string> files = {"txt/man-ls.txt", "rtf/features-lo.rtf", "doc97/simple.doc",
-                                            "docx/features.docx",   "pdf/features.pdf",    "odt/features.odt"};
+    const std::vector<std::string> files = {"txt/man-ls.txt",     "rtf/features-lo.rtf", "doc97/simple.doc",
+                                            "docx/features.docx", "pdf/features.pdf",    "odt/features.odt"};
     std::vector<int> held;
     for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;)
         held.push_back(fd);

@@ -32,8 +32,9 @@ TEST(IniSettingsStore, ReadsTheSettingsGroupAsQSettingsWritesIt) {
     const struct {
         const char* key;
         std::int32_t number;
-    } ints[] = {{"TextCache", 0}, {"TextCacheLimitMB", 64}, {"ReadingThreads", -2},
-                {"FilesPdf", 7},  {"Huge", 7},            {"Missing", 7}};
+    } ints[] = {
+        {"TextCache", 0}, {"TextCacheLimitMB", 64}, {"ReadingThreads", -2}, {"FilesPdf", 7}, {"Huge", 7},
+        {"Missing", 7}};
     for (const auto& c : ints)
         EXPECT_EQ(store.readInt(kSettingsSection, c.key, 7), c.number) << c.key;
     EXPECT_EQ(store.readInt("General", "TextCache", 7), 5);
@@ -53,7 +54,8 @@ TEST(IniSettingsStore, ReadsTheSettingsGroupAsQSettingsWritesIt) {
 
 TEST(IniSettingsStore, FindsTheFileWhereQSettingsKeepsIt) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / ("tessarel-ini-" + std::to_string(std::random_device()()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("tessarel-ini-" + std::to_string(std::random_device()()));
     fs::create_directories(folder / "Quendralight");
     std::ofstream(folder / "Quendralight" / "Tessarel.conf") << "[Settings]\nTextCache=0\n";
     const char* saved = std::getenv("XDG_CONFIG_HOME");
@@ -66,7 +68,8 @@ TEST(IniSettingsStore, FindsTheFileWhereQSettingsKeepsIt) {
     if (home && home[0] == '/') {
         EXPECT_EQ(IniSettingsStore::defaultPath(), std::string(home) + "/.config/Quendralight/Tessarel.conf");
     }
-    EXPECT_EQ(IniSettingsStore(folder.string() + "/missing.conf").readInt(kSettingsSection, "TextCache", 1), 1);
+    EXPECT_EQ(IniSettingsStore(folder.string() + "/missing.conf").readInt(kSettingsSection, "TextCache", 1),
+              1);
     saved ? setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
     fs::remove_all(folder);
 }
