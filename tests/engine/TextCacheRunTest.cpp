@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -34,8 +35,10 @@ int CachedTypes(const CatalogueSnapshot& run) {
     return n;
 }
 
-// Reads folder in this process (so every read passes the counting seam), with cache or without.
-RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
+// Reads folder in this process (so every read passes the counting seam), with cache or without;
+// `also` changes the catalogue further.
+RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2,
+                   const std::function<void(CCatalog&)>& also = {}) {
     Engine e;
     std::atomic<int> reads{0};
     CCatalog& c = e.read(folder, [&](CCatalog& cat) {
@@ -47,6 +50,8 @@ RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
                 ++reads;
             return ReadDocumentText(record, context);
         };
+        if (also)
+            also(cat);
     });
     RunResult run{TakeSnapshot(e, c)};
     run.reads = reads.load();
@@ -193,22 +198,16 @@ TEST(TextCacheRun, AFailedReadIsNeverStored) {
     docs.write("b.rtf", "{\\rtf1 lemon pie}");
     std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
     ASSERT_TRUE(cache);
-    {
-        // A reader that can't open b.rtf now, as a run short of descriptors finds it.
-        Engine e;
-        e.read(docs.path(), [&](CCatalog& cat) {
-            cat.textCache = cache.get();
-            cat.readerExecutable.clear();
-            cat.readDocument = [](FileRecord& record, const ReadContext& context) {
-                if (record.path.ends_with(u"b.rtf")) {
-                    record.text.clear();
-                    return false;
-                }
-                return ReadDocumentText(record, context);
-            };
-        });
-        cache->flush();
-    }
+    // A reader that can't open b.rtf now, as a run short of descriptors finds it.
+    ReadWith(cache.get(), docs.path(), 2, [](CCatalog& cat) {
+        cat.readDocument = [](FileRecord& record, const ReadContext& context) {
+            if (record.path.ends_with(u"b.rtf")) {
+                record.text.clear();
+                return false;
+            }
+            return ReadDocumentText(record, context);
+        };
+    });
     EXPECT_EQ(cache->stats()->rows, 1);
     const RunResult next = ReadWith(cache.get(), docs.path());
     EXPECT_EQ(next.reads, 1);
@@ -223,13 +222,7 @@ TEST(TextCacheRun, TheRowsOfTypesSwitchedOffAreKept) {
     std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
     ASSERT_TRUE(cache);
     EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 2);
-    Engine e;
-    e.read(docs.path(), [&](CCatalog& cat) {
-        cat.textCache = cache.get();
-        cat.readerExecutable.clear();
-        cat.FilesRtf = 0;
-    });
-    cache->flush();
+    ReadWith(cache.get(), docs.path(), 2, [](CCatalog& cat) { cat.FilesRtf = 0; });
     EXPECT_EQ(cache->stats()->rows, 2);
     EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 0);
 }
