@@ -226,10 +226,15 @@ TEST(CacheCli, TheCacheIsTheUsersAloneAndARunLeavesNoLog) {
     }
     EXPECT_EQ(Results(s, ""), fresh);
     EXPECT_EQ(Mode(s.folder()), 0700u);
+    // A process that closes the database removes its log and shared-memory file; the release
+    // build ends without closing it and leaves them.
     for (const char* suffix : {"", "-wal", "-shm"})
-        EXPECT_EQ(Mode(s.database().string() + suffix), 0600u) << suffix;
+        if (*suffix == '\0' || fs::exists(s.database().string() + suffix)) {
+            EXPECT_EQ(Mode(s.database().string() + suffix), 0600u) << suffix;
+        }
     // The write-ahead log was emptied into the database before the process ended.
-    EXPECT_EQ(fs::file_size(s.database().string() + "-wal"), 0u);
+    const fs::path log = s.database().string() + "-wal";
+    EXPECT_EQ(fs::exists(log) ? fs::file_size(log) : 0u, 0u);
     EXPECT_GT(Rows(s), 40);
 
     // A folder of another user, or a link in the database's place, is not used: one line says why.
