@@ -12,6 +12,7 @@
 #include "extract/RtfConverter.h"
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"
+#include "platform/IniSettingsStore.h"
 #include "platform/Notifier.h"
 #include "platform/SettingsStore.h"
 #include "platform/Text.h"
@@ -184,8 +185,8 @@ const std::vector<CommandSpec>& Commands() {
     static const std::vector<CommandSpec> commands = {
         {"extract",
          "FILE...",
-         "print each file's text as a reading run stores it",
-         {&kNoCache, &kHelp},
+         "print each file's text as its reader gives it, read afresh",
+         {&kHelp},
          "0 when every file was read, 2 when one could not be",
          Extract},
         {"search",
@@ -204,7 +205,7 @@ const std::vector<CommandSpec>& Commands() {
          Show},
         {"cache",
          "stats|clear",
-         "print the rows, size and location of the cache of extracted texts, or empty it",
+         "print the rows, sizes, limit, state and location of the cache of extracted texts, or empty it",
          {&kHelp},
          "0 when done, 2 when the cache can't be used",
          Cache},
@@ -357,7 +358,11 @@ int Extract(const CommandSpec&, Options& o) {
             continue;
         }
         record.size = st.st_size;
-        ReadDocumentText(record, context);
+        if (!ReadDocumentText(record, context)) {
+            std::fprintf(stderr, "tessarel-cli: can't read %s\n", path.c_str());
+            status = kError;
+            continue;
+        }
         PrintText(record.text);
         std::fputc('\n', stdout);
     }
@@ -453,7 +458,8 @@ void PrintStatusJson(const CSearcher& searcher, const std::string& page) {
 // What a search and a show share: the reading run over the folder and the search run over it.
 struct SearchRun {
     std::string programDir;
-    MemorySettingsStore settings;
+    // The window's settings; what the command writes (its program folder) stays in memory.
+    IniSettingsStore settings{IniSettingsStore::defaultPath()};
     QueuedEngineSink sink;
     StderrNotifier notifier;
     RtfConverterControl rtf;
@@ -491,9 +497,12 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
         catalog.folder.pop_back();
     catalog.rtf = &run.rtf;
     catalog.readingThreads = o.jobs;
-    // Without a usable cache the run simply reads every document.
+    // Without a usable cache the run simply reads every document, and says why once.
     if (!o.noCache && TextCacheEnabled(run.settings)) {
-        run.cache = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(run.settings));
+        std::string why;
+        run.cache = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(run.settings), &why);
+        if (!run.cache)
+            std::fprintf(stderr, "tessarel-cli: the text cache is not used: %s\n", why.c_str());
         catalog.textCache = run.cache.get();
     }
     for (const DocumentType& type : kDocumentTypes)
@@ -591,10 +600,19 @@ int Show(const CommandSpec& command, Options& o) {
     return EndWith(kFound);
 }
 
-std::string Megabytes(std::int64_t bytes) {
+// In MiB, as TextCacheLimitMB counts.
+std::string Mebibytes(std::uint64_t bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
     return text;
+}
+
+void PrintCacheStats(const TextCache::Stats& stats, const std::string& state) {
+    std::printf("rows: %lld\ntexts: %s\non disk: %s\nlimit: %s\nstate: %s\nlocation: %s\n",
+                static_cast<long long>(stats.rows),
+                Mebibytes(static_cast<std::uint64_t>(stats.bytes)).c_str(),
+                Mebibytes(static_cast<std::uint64_t>(stats.fileBytes)).c_str(),
+                Mebibytes(stats.limitBytes).c_str(), state.c_str(), stats.location.c_str());
 }
 
 int Cache(const CommandSpec& command, Options& o) {
@@ -603,30 +621,40 @@ int Cache(const CommandSpec& command, Options& o) {
     const std::string folder = TextCache::defaultFolder();
     if (folder.empty())
         Fail("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
-    const std::string file = folder + "/" + TextCache::kFileName;
+    IniSettingsStore settings(IniSettingsStore::defaultPath());
+    const std::uint64_t limit = TextCacheLimitBytes(settings);
+    // Switched off, the cache is still there to be looked at or emptied.
+    const std::string off = TextCacheEnabled(settings) ? "" : "off (TextCache=0)";
+    TextCache::Stats stats;
+    stats.limitBytes = limit;
+    stats.location = folder + "/" + TextCache::kFileName;
     // Looking is not a reason to make the cache.
     struct stat st;
-    if (o.positional[0] == "stats" && stat(file.c_str(), &st) != 0) {
-        std::printf("rows: 0\nsize: 0.0 MB on disk, 0.0 MB of compressed texts\nlocation: %s\n",
-                    file.c_str());
+    if (o.positional[0] == "stats" && stat(stats.location.c_str(), &st) != 0) {
+        PrintCacheStats(stats, off.empty() ? "in use, empty" : off);
         return 0;
     }
     std::string why;
-    const std::unique_ptr<TextCache> cache = TextCache::open(folder, TextCache::kDefaultLimitMB << 20, &why);
-    if (!cache)
+    const std::unique_ptr<TextCache> cache = TextCache::open(folder, limit, &why);
+    if (!cache) {
+        if (o.positional[0] == "stats")
+            PrintCacheStats(stats, "bypassed: " + why);
         Fail("can't use the text cache: " + why);
+    }
     if (o.positional[0] == "clear") {
         if (!cache->clear())
-            Fail("can't clear " + file);
-        std::printf("cleared %s\n", file.c_str());
+            Fail("can't clear " + stats.location + ": " + cache->bypassReason());
+        std::printf("cleared %s\n", stats.location.c_str());
         return 0;
     }
-    const std::optional<TextCache::Stats> stats = cache->stats();
-    if (!stats)
-        Fail("can't read " + file);
-    std::printf("rows: %lld\nsize: %s on disk, %s of compressed texts\nlocation: %s\n",
-                static_cast<long long>(stats->rows), Megabytes(stats->fileBytes).c_str(),
-                Megabytes(stats->bytes).c_str(), stats->location.c_str());
+    const std::optional<TextCache::Stats> found = cache->stats();
+    if (!found) {
+        PrintCacheStats(stats, "bypassed: " + cache->bypassReason());
+        Fail("can't read " + stats.location);
+    }
+    PrintCacheStats(*found, !off.empty()        ? off
+                            : cache->bypassed() ? "bypassed: " + cache->bypassReason()
+                                                : "in use");
     return 0;
 }
 

@@ -32,7 +32,7 @@ _tessarel_cli() {
         ;;
     extract)
         if [[ $cur == --* ]]; then
-            COMPREPLY=($(compgen -W "--no-cache --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--help" -- "$cur"))
         else
             COMPREPLY=($(compgen -f -- "$cur"))
         fi

@@ -113,6 +113,9 @@ void CCatalog::run() {
     records_.clear();
     texts_.release();
     cacheKeys_.clear();
+    seenFiles_.clear();
+    // Taken once: the helpers the run starts inherit the same environment.
+    layoutWidth_ = WordLayoutWidth();
     walkStopped_ = false;
     try {
         if (refusesFolder(folder))
@@ -121,6 +124,8 @@ void CCatalog::run() {
             walk(ToUtf8(folder));
         readAll();
         forgetVanishedFiles();
+        if (textCache)
+            textCache->endOfRun();
     } catch (const std::exception& e) {
         // Out of memory in the walk, say: the run ends with what it has, and still says so.
         log_.append(u"Reading run ended early: " + FromUtf8(e.what()));
@@ -177,6 +182,8 @@ void CCatalog::walk(const std::string& nativeFolder) {
 
 void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
     const auto size = static_cast<std::int64_t>(st.st_size);
+    if (textCache)
+        seenFiles_.insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
     std::u16string path = FromUtf8(nativePath);
     std::u16string extension = LowerExtension(path);
     if (!typeEnabled(extension))
@@ -194,7 +201,16 @@ void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
     record.size = size;
     record.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     if (textCache)
-        cacheKeys_.push_back(TextCacheKeyOf(st, nativePath));
+        cacheKeys_.push_back(cacheKeyOf(st, nativePath, record.extension));
+}
+
+TextCacheKey CCatalog::cacheKeyOf(const struct stat& st, const std::string& nativePath,
+                                  std::u16string_view extension) const {
+    TextCacheKey key = TextCacheKeyOf(st, nativePath);
+    key.type = ToUtf8(extension);
+    // Only the Word reader lays out tables and tabs to a width.
+    key.layoutWidth = extension == u"doc" ? layoutWidth_ : 0;
+    return key;
 }
 
 bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
@@ -202,8 +218,7 @@ bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
     // A reader that throws (out of memory on a huge document, a library's own error) costs only
     // its document: it gets the empty text and a log line, and the run goes on.
     try {
-        readDocument(record, context);
-        return true;
+        return readDocument(record, context);
     } catch (const std::exception& e) {
         logLines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
     } catch (...) {
@@ -227,7 +242,7 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
     case ReaderHelper::Outcome::Read:
         record.text = reply.text; // into the catalogue's own storage
         logLines = std::move(reply.logLines);
-        return true;
+        return reply.status == ReadReply::Read;
     case ReaderHelper::Outcome::Failed:
         Forget(record.text);
         logLines.push_back(u"The document could not be read: " + FromUtf8(why));
@@ -256,7 +271,8 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
         return;
     // A file that changed while it was read may have given half old, half new text.
     struct stat after;
-    if (::stat(record.nativePath.c_str(), &after) == 0 && TextCacheKeyOf(after, record.nativePath) == key)
+    if (::stat(record.nativePath.c_str(), &after) == 0 &&
+        cacheKeyOf(after, record.nativePath, record.extension) == key)
         textCache->store(key, record.text, logLines);
 }
 
@@ -264,11 +280,8 @@ void CCatalog::forgetVanishedFiles() {
     // Only a walk that saw the whole folder knows which files are gone.
     if (!textCache || walkStopped_ || stopRequested_.load() || refusesFolder(folder))
         return;
-    std::unordered_set<std::string> seen;
-    seen.reserve(records_.size());
-    for (const FileRecord& record : records_)
-        seen.insert(record.nativePath);
-    textCache->forgetMissing(ToUtf8(folder), std::move(seen));
+    textCache->forgetMissing(ToUtf8(folder), std::move(seenFiles_));
+    seenFiles_.clear();
 }
 
 // What the workers of one reading run share. Workers take documents in catalogue order; the

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tessarel {
@@ -47,8 +48,8 @@ public:
     RtfConverterControl* rtf = nullptr;
     // Reads one document's text in this process; tests put a failing reader here. Documents of the
     // types whose readers rest on third-party parsers go to helper processes instead, when there
-    // is a helper executable.
-    std::function<void(FileRecord&, const ReadContext&)> readDocument = ReadDocumentText;
+    // is a helper executable. False: the file could not be opened or read (ReadDocument.h).
+    std::function<bool(FileRecord&, const ReadContext&)> readDocument = ReadDocumentText;
     // The reader helper; empty: every document is read in this process.
     std::string readerExecutable = ReaderHelper::locate();
     ReaderLimits readerLimits;
@@ -102,6 +103,8 @@ private:
     void readCached(int index, const ReadContext& context, ReaderHelper* helper,
                     std::vector<std::u16string>& logLines);
     void forgetVanishedFiles();
+    TextCacheKey cacheKeyOf(const struct stat& st, const std::string& nativePath,
+                            std::u16string_view extension) const;
     void postStatus(const std::u16string& text);
 
     SettingsStore& settings_;
@@ -113,6 +116,10 @@ private:
     std::vector<FileRecord> records_;
     // The text cache's key of each record, when there is a cache.
     std::vector<TextCacheKey> cacheKeys_;
+    // Every file the walk found, read or not (a type switched off, too large): the cache keeps
+    // their rows.
+    std::unordered_set<FileId, FileIdHash> seenFiles_;
+    int layoutWidth_ = 0;
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;

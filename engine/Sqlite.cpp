@@ -8,8 +8,9 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const std::string& path
                                                          int busyMilliseconds, std::string* why) {
     sqlite3* db = nullptr;
     // Each connection is used by one thread at a time (the cache hands them out), so SQLite's
-    // own per-connection mutex is not needed.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    // own per-connection mutex is not needed. A link put in the database's place is not followed.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW |
+                      (create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (why)

@@ -104,6 +104,8 @@ std::string CompressText(std::u16string_view text) {
     if (ZSTD_isError(written))
         return {};
     frame.resize(written);
+    // The frame waits in the writer's queue: it must not keep the bound's whole capacity.
+    frame.shrink_to_fit();
     return frame;
 }
 

@@ -5,6 +5,7 @@
 #include "extract/TempTextFile.h"
 #include "platform/Text.h"
 #include "wordbin/Convert.h"
+#include "wordbin/TextWalk.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -35,6 +36,7 @@ public:
             t_buffer.resize(limit);
         const std::size_t got = limit ? std::fread(t_buffer.data(), 1, limit, f) : 0;
         bytes_ = std::string_view(t_buffer.data(), got);
+        failed_ = std::ferror(f) != 0;
     }
     BufferedRead(const BufferedRead&) = delete;
     BufferedRead& operator=(const BufferedRead&) = delete;
@@ -43,9 +45,12 @@ public:
             std::string().swap(t_buffer);
     }
     std::string_view bytes() const { return bytes_; }
+    // True when reading stopped on an error rather than at the end of the file.
+    bool failed() const { return failed_; }
 
 private:
     std::string_view bytes_;
+    bool failed_ = false;
 };
 
 // Both scans run over every byte of every plain-text file: twice as fast with AVX2 where the
@@ -72,8 +77,19 @@ std::size_t ReadBufferBytes() {
     return t_buffer.capacity();
 }
 
-void ReadDocumentText(FileRecord& record, const ReadContext& context) {
+int WordLayoutWidth() {
+    return wordbin::CurrentSettings().paragraphBreak;
+}
+
+bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
+    // Every reader opens the document by name; one that can't be opened now (no descriptor left,
+    // a mount gone) is a failure whichever reader would have read it, even one whose library
+    // does not tell a missing file from a damaged one.
+    if (!OpenForReading(record)) {
+        record.text.clear();
+        return false;
+    }
     // Readers that go through the temporary file start from an empty one, so a reader that fails
     // can never hand this document the previous one's text.
     const bool usesTempFile = e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
@@ -82,8 +98,8 @@ void ReadDocumentText(FileRecord& record, const ReadContext& context) {
 
     record.text.clear();
     if (e == u"doc")
-        ReadWordDocumentText(record, context);
-    else if (e == u"docx")
+        return ReadWordDocumentText(record, context);
+    if (e == u"docx")
         ReadDocxText(record, context);
     else if (e == u"xlsx")
         ReadXlsxText(record, context);
@@ -94,9 +110,10 @@ void ReadDocumentText(FileRecord& record, const ReadContext& context) {
     else if (e == u"pdf")
         ReadPdfText(record, context);
     else if (e == u"rtf")
-        ReadRtfText(record, context);
+        return ReadRtfText(record, context);
     else
-        ReadPlainText(record);
+        return ReadPlainText(record);
+    return true;
 }
 
 void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
@@ -124,11 +141,11 @@ void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
         out.append(FromCp1251(bytes));
 }
 
-void ReadPlainText(FileRecord& record) {
+bool ReadPlainText(FileRecord& record) {
     record.text.clear();
     UniqueFile f = OpenForReading(record);
     if (!f)
-        return;
+        return false;
     unsigned char mark[2] = {0, 0};
     const std::size_t got = std::fread(mark, 1, 2, f.get());
     // Every plain text begins with one space: it lets a word at the very start pass the
@@ -145,41 +162,64 @@ void ReadPlainText(FileRecord& record) {
                 break;
             record.text.push_back(unit);
         }
-        return;
+        return !read.failed();
     }
+    if (std::ferror(f.get()))
+        return false;
     std::rewind(f.get());
     const BufferedRead read(f.get(), SizeLimit(record));
+    if (read.failed())
+        return false;
     const std::string_view bytes = read.bytes();
     record.text.reserve(bytes.size() + 1);
     record.text.push_back(u' ');
     AppendPlainText(record.text, bytes);
+    return true;
 }
 
-bool IsRtfFile(const FileRecord& record) {
+namespace {
+
+enum class Head { Rtf, Other, Unreadable };
+
+Head HeadOf(const FileRecord& record) {
     UniqueFile f = OpenForReading(record);
     if (!f)
-        return false;
+        return Head::Unreadable;
     char head[5];
-    if (std::fread(head, 1, 5, f.get()) != 5)
-        return false;
-    return std::string_view(head, 5) == "{\\rtf";
+    const std::size_t got = std::fread(head, 1, 5, f.get());
+    if (std::ferror(f.get()))
+        return Head::Unreadable;
+    return got == 5 && std::string_view(head, 5) == "{\\rtf" ? Head::Rtf : Head::Other;
 }
 
-void ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
-    if (IsRtfFile(record)) {
-        ReadRtfText(record, context);
-        return;
+} // namespace
+
+bool IsRtfFile(const FileRecord& record) {
+    return HeadOf(record) == Head::Rtf;
+}
+
+bool ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
+    const Head head = HeadOf(record);
+    if (head == Head::Unreadable) {
+        record.text.clear();
+        return false;
     }
+    if (head == Head::Rtf)
+        return ReadRtfText(record, context);
     record.text.clear();
     if (context.wordTempPath.empty())
-        return;
+        return true;
     const std::string source = record.fileName();
     wordbin::Convert(source, context.wordTempPath);
-    record.text = ReadTempTextFile(context);
+    bool failed = false;
+    record.text = ReadTempTextFile(context, &failed);
+    return !failed;
 }
 
-std::u16string ReadTempTextFile(const ReadContext& context) {
+std::u16string ReadTempTextFile(const ReadContext& context, bool* failed) {
     UniqueFile f(std::fopen(context.wordTempPath.c_str(), "rb"));
+    if (failed)
+        *failed = !f;
     if (!f)
         return {};
     std::fseek(f.get(), 0, SEEK_END);
@@ -190,6 +230,8 @@ std::u16string ReadTempTextFile(const ReadContext& context) {
     // Whatever wrote the file, no more is taken than a conversion may write.
     const BufferedRead read(f.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
                                          static_cast<std::uint64_t>(length), wordbin::kMaxConvertedBytes)));
+    if (failed)
+        *failed = read.failed();
     std::string_view bytes = read.bytes();
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)

@@ -1,6 +1,8 @@
 #pragma once
 // The read dispatch and the plain-text reader. Every reader leaves the record's text set (the
-// empty text when the file can't be read) and touches no other record.
+// empty text when the file can't be read) and touches no other record. A reader returns false
+// when the file could not be opened or read (no descriptor left, an I/O error): the empty text is
+// then the moment's failure, not the file's answer, and must not be kept for later runs.
 
 #include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
@@ -9,12 +11,16 @@
 
 namespace tessarel {
 
-void ReadDocumentText(FileRecord& record, const ReadContext& context);
-void ReadPlainText(FileRecord& record);
+bool ReadDocumentText(FileRecord& record, const ReadContext& context);
+bool ReadPlainText(FileRecord& record);
 bool IsRtfFile(const FileRecord& record);
-void ReadWordDocumentText(FileRecord& record, const ReadContext& context);
+bool ReadWordDocumentText(FileRecord& record, const ReadContext& context);
 // The temporary file's text, decoded from UTF-8: at most as many bytes as a conversion writes.
-std::u16string ReadTempTextFile(const ReadContext& context);
+// *failed, when given, is set when the file could not be opened or read.
+std::u16string ReadTempTextFile(const ReadContext& context, bool* failed = nullptr);
+// The Word reader's layout width for tables and tabs (it follows COLUMNS): part of what its text
+// depends on.
+int WordLayoutWidth();
 // The bytes the calling thread's read buffer holds between files.
 std::size_t ReadBufferBytes();
 

@@ -131,7 +131,7 @@ ReplyReader::State ReplyReader::parseHeader() {
     Get(in, magic);
     Get(in, status);
     Get(in, textUnits_);
-    if (magic != kReplyMagic || status > ReadReply::OutOfMemory || textUnits_ > kMaxTextUnits)
+    if (magic != kReplyMagic || status > ReadReply::Unread || textUnits_ > kMaxTextUnits)
         return State::Malformed;
     reply_.status = static_cast<ReadReply::Status>(status);
     reply_.text.resize(textUnits_);

@@ -17,7 +17,8 @@ struct ReadRequest {
 };
 
 struct ReadReply {
-    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1 };
+    // Unread: the file could not be opened or read; the empty text is no answer to keep.
+    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1, Unread = 2 };
     Status status = Read;
     std::pmr::u16string text;
     std::vector<std::u16string> logLines;

@@ -6,7 +6,7 @@
 
 namespace tessarel {
 
-void ReadRtfText(FileRecord& record, const ReadContext& context);
+bool ReadRtfText(FileRecord& record, const ReadContext& context);
 void ReadDocxText(FileRecord& record, const ReadContext& context);
 void ReadXlsxText(FileRecord& record, const ReadContext& context);
 void ReadPptxText(FileRecord& record, const ReadContext& context);

@@ -1,6 +1,7 @@
 #include "extract/RtfConverter.h"
 
 #include "extract/CodePage.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -67,16 +68,6 @@ char16_t SymbolOf(std::string_view word) {
 bool IsLineBreak(std::string_view word) {
     return word == "par" || word == "line" || word == "row" || word == "nestrow" || word == "sect" ||
            word == "page";
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool IsLetter(char c) {
@@ -319,8 +310,8 @@ void Converter::controlSymbol(char symbol) {
     if (symbol == '\'') {
         // A byte in the current code page; the two hex digits are its whole spelling.
         int value = -1;
-        if (pos_ + 1 < rtf_.size() && HexValue(rtf_[pos_]) >= 0 && HexValue(rtf_[pos_ + 1]) >= 0) {
-            value = HexValue(rtf_[pos_]) * 16 + HexValue(rtf_[pos_ + 1]);
+        if (pos_ + 1 < rtf_.size() && HexDigitValue(rtf_[pos_]) >= 0 && HexDigitValue(rtf_[pos_ + 1]) >= 0) {
+            value = HexDigitValue(rtf_[pos_]) * 16 + HexDigitValue(rtf_[pos_ + 1]);
             pos_ += 2;
         }
         if (value >= 0)

@@ -67,7 +67,8 @@ ReadReply Read(const ReadRequest& request, const ReadContext& context) {
     record.extension = request.extension;
     record.size = request.size;
     try {
-        ReadDocumentText(record, context);
+        if (!ReadDocumentText(record, context))
+            reply.status = ReadReply::Unread;
         reply.text = std::move(record.text);
     } catch (const std::bad_alloc&) {
         reply = ReadReply{};

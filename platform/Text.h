@@ -15,6 +15,8 @@ std::u16string FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::u16string_view text);
 // True when every byte sequence is well-formed UTF-8 (no overlongs, no surrogates, <= U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int HexDigitValue(char c);
 
 // Windows-1251: one byte is one unit. Bytes the code page leaves undefined (0x98) map to the unit
 // of the same value, as the desktop conversion does.

@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tessarel {
 namespace {
@@ -464,7 +465,10 @@ void CMainFrame::startCatalog() {
     // every document, as without one.
     if (!textCache_ && !textCacheTried_ && TextCacheEnabled(settings_)) {
         textCacheTried_ = true;
-        textCache_ = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(settings_));
+        std::string why;
+        textCache_ = TextCache::open(TextCache::defaultFolder(), TextCacheLimitBytes(settings_), &why);
+        if (!textCache_)
+            std::fprintf(stderr, "Tessarel: the text cache is not used: %s\n", why.c_str());
     }
     catalog_->textCache = TextCacheEnabled(settings_) ? textCache_.get() : nullptr;
     runs_->begin(RunCoordinator::Reading);

@@ -1,11 +1,16 @@
 // Times the text cache as a warm reading run uses it: 10000 documents of a few KB stored, then
 // looked up, and a few large documents whose lookups are bound by decompression.
 //
+// Then the cost of a batch of one row as a reading run stores it, in a cache of 1000 rows and of
+// 100000: it must not grow with the rows the cache holds.
+//
 //   bench_cache [--docs N] [--units-per-doc N] [--large N] [--large-units N] [--threads N] [--keep DIR]
+//               [--batch-rows N,M]
 
 #include "engine/TextCache.h"
 #include "engine/TextCacheCodec.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -63,6 +68,29 @@ TextCacheKey KeyOf(const std::string& path, std::size_t units) {
     return key;
 }
 
+// The median time of a one-row batch (a store and the flush that writes it) in a cache of `rows`.
+double OneRowBatch(const fs::path& folder, std::size_t rows, std::mt19937& rng) {
+    fs::remove_all(folder);
+    std::unique_ptr<TextCache> cache = TextCache::open(folder.string(), 4096ull << 20);
+    if (!cache)
+        return -1;
+    const std::u16string text = DocumentText(500, rng);
+    for (std::size_t i = 0; i < rows; ++i)
+        cache->store(KeyOf("/fill/" + std::to_string(i) + ".pdf", 500), text, {});
+    cache->flush();
+    std::vector<double> times;
+    for (int i = 0; i < 60; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        cache->store(KeyOf("/one/" + std::to_string(i) + ".pdf", 500), text, {});
+        cache->flush();
+        times.push_back(Seconds(start));
+    }
+    std::sort(times.begin(), times.end());
+    cache.reset();
+    fs::remove_all(folder);
+    return times[times.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +100,7 @@ int main(int argc, char** argv) {
     std::size_t largeUnits = 8u << 20;
     unsigned threads = 1;
     std::string keep;
+    std::vector<std::size_t> batchRows = {1000, 100000};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const std::string value = argv[i + 1];
@@ -87,6 +116,14 @@ int main(int argc, char** argv) {
             threads = static_cast<unsigned>(std::stoul(value));
         else if (option == "--keep")
             keep = value;
+        else if (option == "--batch-rows") {
+            batchRows.clear();
+            for (std::size_t at = 0; at < value.size();) {
+                const std::size_t comma = std::min(value.find(',', at), value.size());
+                batchRows.push_back(std::stoul(value.substr(at, comma - at)));
+                at = comma + 1;
+            }
+        }
     }
     const fs::path folder =
         keep.empty() ? fs::temp_directory_path() / ("tessarel-bench-cache-" + std::to_string(getpid()))
@@ -190,11 +227,21 @@ int main(int argc, char** argv) {
                     static_cast<double>(decompressed) / static_cast<double>(frameBytes));
     }
     if (stats)
-        std::printf("cache: %lld rows, %.1f MB stored, %.1f MB on disk, %s\n",
-                    static_cast<long long>(stats->rows), static_cast<double>(stats->bytes) / 1e6,
-                    static_cast<double>(stats->fileBytes) / 1e6, stats->location.c_str());
+        std::printf("cache: %lld rows, %.1f MiB stored, %.1f MiB on disk, %s\n",
+                    static_cast<long long>(stats->rows), static_cast<double>(stats->bytes) / (1 << 20),
+                    static_cast<double>(stats->fileBytes) / (1 << 20), stats->location.c_str());
     cache.reset();
     if (keep.empty())
         fs::remove_all(folder);
+
+    std::vector<double> batchTimes;
+    for (std::size_t rows : batchRows) {
+        batchTimes.push_back(OneRowBatch(folder.string() + "-batch", rows, rng));
+        std::printf("one-row batch in a cache of %zu rows: %.2f ms (median of 60)\n", rows,
+                    batchTimes.back() * 1e3);
+    }
+    if (batchTimes.size() >= 2 && batchTimes.front() > 0)
+        std::printf("one-row batch, %zu rows against %zu: %.2fx\n", batchRows.back(), batchRows.front(),
+                    batchTimes.back() / batchTimes.front());
     return wrong.load() == 0 && hits.load() == docs ? 0 : 1;
 }

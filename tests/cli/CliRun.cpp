@@ -21,8 +21,8 @@ int ExitStatus(int waitStatus) {
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
 }
 
-std::string CommandLine(const std::string& args, const fs::path& cwd) {
-    return "cd " + Quoted(cwd.string()) + " && exec " + Quoted(kCli) + " " + args;
+std::string CommandLine(const std::string& args, const fs::path& cwd, const std::string& prelude = "") {
+    return "cd " + Quoted(cwd.string()) + " && " + prelude + " exec " + Quoted(kCli) + " " + args;
 }
 
 } // namespace
@@ -34,9 +34,10 @@ std::string Quoted(const std::string& arg) {
     return q + "'";
 }
 
-Result RunCli(const std::string& args, const fs::path& cwd) {
+Result RunCli(const std::string& args, const fs::path& cwd, const std::string& prelude) {
     const fs::path errFile = cwd / ".stderr";
-    const std::string command = CommandLine(args, cwd) + " 2>" + Quoted(errFile.string()) + " </dev/null";
+    const std::string command =
+        CommandLine(args, cwd, prelude) + " 2>" + Quoted(errFile.string()) + " </dev/null";
     Result r{-1, {}, {}};
     FILE* p = popen(command.c_str(), "r");
     if (!p)

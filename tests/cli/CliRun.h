@@ -14,8 +14,9 @@ struct Result {
 
 // One argument quoted for a POSIX shell.
 std::string Quoted(const std::string& arg);
-// Runs tessarel-cli with args (already quoted as needed) in cwd; stderr is kept apart.
-Result RunCli(const std::string& args, const std::filesystem::path& cwd);
+// Runs tessarel-cli with args (already quoted as needed) in cwd; stderr is kept apart. prelude,
+// when given, is shell text run just before ("ulimit -n 16;", "export COLUMNS=50;").
+Result RunCli(const std::string& args, const std::filesystem::path& cwd, const std::string& prelude = "");
 // The same with stdin, stdout and stderr on one pseudo-terminal: everything lands in out.
 Result RunCliOnTerminal(const std::string& args, const std::filesystem::path& cwd);
 

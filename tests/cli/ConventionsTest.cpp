@@ -474,21 +474,24 @@ TEST(CliConventions, CacheStatsAndClearInTheUsersCacheFolder) {
         ASSERT_TRUE(cache);
         for (const char* path : {"/a.txt", "/b.txt", "/c.txt"}) {
             TextCacheKey key;
+            key.inode = path[1];
             key.path = path;
             cache->store(key, u"kiwi", {});
         }
     }
     r = RunCli("cache stats", scratch.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("rows: 3\nsize: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("rows: 3\ntexts: 0.0 MiB\non disk: ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nlimit: 1024.0 MiB\nstate: in use\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(location), std::string::npos) << r.out;
     r = RunCli("cache clear", scratch.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(RunCli("cache stats", scratch.path()).out.rfind("rows: 0\n", 0), 0u);
 
-    // --no-cache is taken by the commands that read documents.
+    // --no-cache is taken by the commands that read through the cache; extract never does.
     std::ofstream(scratch.path() / "fruit.txt") << "kiwi one.";
-    EXPECT_EQ(RunCli("extract --no-cache fruit.txt", scratch.path()).status, 0);
+    EXPECT_EQ(RunCli("extract fruit.txt", scratch.path()).status, 0);
+    EXPECT_EQ(RunCli("extract --no-cache fruit.txt", scratch.path()).status, 2);
     EXPECT_EQ(RunCli("search --no-cache . kiwi", scratch.path()).status, 0);
     EXPECT_EQ(RunCli("cache frobnicate", scratch.path()).status, 2);
 

@@ -241,7 +241,7 @@ TEST(Search, AnExceptionOnTheSearchThreadEndsTheSearchCleanly) {
     c.readDocument = [&release](FileRecord& record, const ReadContext& context) {
         while (!release.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ReadDocumentText(record, context);
+        return ReadDocumentText(record, context);
     };
     ASSERT_TRUE(c.start());
     searcher.query.setQueryText(u"kiwi");

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -34,8 +35,10 @@ int CachedTypes(const CatalogueSnapshot& run) {
     return n;
 }
 
-// Reads folder in this process (so every read passes the counting seam), with cache or without.
-RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
+// Reads folder in this process (so every read passes the counting seam), with cache or without;
+// `also` changes the catalogue further.
+RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2,
+                   const std::function<void(CCatalog&)>& also = {}) {
     Engine e;
     std::atomic<int> reads{0};
     CCatalog& c = e.read(folder, [&](CCatalog& cat) {
@@ -45,8 +48,10 @@ RunResult ReadWith(TextCache* cache, const fs::path& folder, int workers = 2) {
         cat.readDocument = [&reads](FileRecord& record, const ReadContext& context) {
             if (CCatalog::worthCaching(record.extension))
                 ++reads;
-            ReadDocumentText(record, context);
+            return ReadDocumentText(record, context);
         };
+        if (also)
+            also(cat);
     });
     RunResult run{TakeSnapshot(e, c)};
     run.reads = reads.load();
@@ -79,7 +84,9 @@ TEST(TextCacheRun, OffColdAndWarmMakeTheSameCatalogueAndLog) {
     const fs::path file = docs.write("odd.rtf", "{\\rtf1 on disk}");
     struct stat st;
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    cache->store(TextCacheKeyOf(st, file.string()), u"from the cache", {u"the reader's remark"});
+    TextCacheKey key = TextCacheKeyOf(st, file.string());
+    key.type = "rtf";
+    cache->store(key, u"from the cache", {u"the reader's remark"});
     cache->flush();
     const RunResult replayed = ReadWith(cache.get(), docs.path());
     EXPECT_EQ(replayed.reads, 0);
@@ -165,6 +172,59 @@ TEST(TextCacheRun, PlainTextIsReadAndNeverStored) {
     const std::optional<TextCache::Stats> stats = cache->stats();
     ASSERT_TRUE(stats);
     EXPECT_EQ(stats->rows, 0);
+}
+
+TEST(TextCacheRun, AFolderReachedUnderTwoPathsKeepsOneRowPerFile) {
+    TempDir cacheFolder;
+    TempDir base;
+    base.write("docs/a.rtf", "{\\rtf1 apple pie}");
+    base.write("docs/sub/b.rtf", "{\\rtf1 lemon pie}");
+    fs::create_directory_symlink(base.path() / "docs", base.path() / "link");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(ReadWith(cache.get(), base.path() / "docs").reads, 2);
+    // Searched through the link, then through its target again, then the parent of both.
+    for (const char* folder : {"link", "docs", "link", ""}) {
+        const RunResult run = ReadWith(cache.get(), base.path() / folder);
+        EXPECT_EQ(run.reads, 0) << folder;
+        EXPECT_EQ(cache->stats()->rows, 2) << folder;
+    }
+}
+
+TEST(TextCacheRun, AFailedReadIsNeverStored) {
+    TempDir cacheFolder;
+    TempDir docs;
+    docs.write("a.rtf", "{\\rtf1 apple pie}");
+    docs.write("b.rtf", "{\\rtf1 lemon pie}");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    // A reader that can't open b.rtf now, as a run short of descriptors finds it.
+    ReadWith(cache.get(), docs.path(), 2, [](CCatalog& cat) {
+        cat.readDocument = [](FileRecord& record, const ReadContext& context) {
+            if (record.path.ends_with(u"b.rtf")) {
+                record.text.clear();
+                return false;
+            }
+            return ReadDocumentText(record, context);
+        };
+    });
+    EXPECT_EQ(cache->stats()->rows, 1);
+    const RunResult next = ReadWith(cache.get(), docs.path());
+    EXPECT_EQ(next.reads, 1);
+    EXPECT_EQ(Utf8(next.texts.at(1)), "lemon pie");
+}
+
+TEST(TextCacheRun, TheRowsOfTypesSwitchedOffAreKept) {
+    TempDir cacheFolder;
+    TempDir docs;
+    docs.write("a.rtf", "{\\rtf1 apple pie}");
+    fs::copy_file(kCorpus / "pdf" / "features.pdf", docs.path() / "b.pdf");
+    std::unique_ptr<TextCache> cache = TextCache::open(cacheFolder.path().string(), 64u << 20);
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 2);
+    ReadWith(cache.get(), docs.path(), 2, [](CCatalog& cat) { cat.FilesRtf = 0; });
+    EXPECT_EQ(cache->stats()->rows, 2);
+    EXPECT_EQ(ReadWith(cache.get(), docs.path()).reads, 0);
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
+#include <malloc.h>
 #include <random>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -30,10 +32,11 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Rows are found by file: each path here stands for a file of its own.
 TextCacheKey Key(const std::string& path, std::int64_t size = 100) {
     TextCacheKey key;
     key.device = 2049;
-    key.inode = 1000 + path.size();
+    key.inode = std::hash<std::string>()(path);
     key.path = path;
     key.size = size;
     key.modifiedNs = 1700000000123456789;
@@ -87,10 +90,24 @@ public:
         sqlite3_finalize(s);
         return n;
     }
+    std::int64_t sum(const std::string& column) {
+        return std::stoll(text("SELECT coalesce(sum(" + column + "), 0) FROM texts"));
+    }
+    // The first column of the first row, as text.
+    std::string text(const std::string& sql) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr);
+        std::string value;
+        if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_text(s, 0))
+            value = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        sqlite3_finalize(s);
+        return value;
+    }
     void setBlob(const std::string& column, const std::string& path, const std::string& bytes) {
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db_, ("UPDATE texts SET " + column + " = ?1 WHERE path = ?2").c_str(), -1, &s,
-                           nullptr);
+        sqlite3_prepare_v2(db_,
+                           ("UPDATE texts SET " + column + " = ?1 WHERE CAST(path AS BLOB) = ?2").c_str(), -1,
+                           &s, nullptr);
         sqlite3_bind_blob(s, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
         sqlite3_bind_blob(s, 2, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
         EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
@@ -150,7 +167,7 @@ TEST(TextCache, GivesBackExactlyWhatWasStored) {
     EXPECT_EQ(again->stats()->rows, static_cast<std::int64_t>(rows.size()));
 }
 
-TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsPath) {
+TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsFile) {
     TempDir dir;
     std::unique_ptr<TextCache> cache = OpenIn(dir);
     const TextCacheKey key = Key("/docs/report.txt");
@@ -158,16 +175,21 @@ TEST(TextCache, AnyChangeOfTheKeyIsAMissAndAStoreReplacesTheRowOfItsPath) {
     cache->flush();
     ASSERT_TRUE(cache->lookup(key));
 
-    std::vector<std::pair<const char*, TextCacheKey>> changed(7, {"", key});
+    std::vector<std::pair<const char*, TextCacheKey>> changed(8, {"", key});
     changed[0].first = "device", ++changed[0].second.device;
     changed[1].first = "inode", ++changed[1].second.inode;
     changed[2].first = "size", ++changed[2].second.size;
     changed[3].first = "modification time", ++changed[3].second.modifiedNs;
     changed[4].first = "change time", ++changed[4].second.changedNs;
     changed[5].first = "reader version", ++changed[5].second.readerVersion;
-    changed[6].first = "path", changed[6].second.path = "/docs/report.txt2";
+    changed[6].first = "type (the reader)", changed[6].second.type = "rtf";
+    changed[7].first = "layout width", changed[7].second.layoutWidth = 46;
     for (const auto& [field, other] : changed)
         EXPECT_FALSE(cache->lookup(other)) << field;
+    // The same file under another path (a link to it, or to its folder) is the same row.
+    TextCacheKey linked = key;
+    linked.path = "/elsewhere/report.txt";
+    EXPECT_TRUE(cache->lookup(linked));
 
     TextCacheKey rewritten = key;
     rewritten.changedNs += 5;
@@ -329,11 +351,13 @@ TEST(TextCache, AnUnwritableFolderOrFullDiskIsBypassed) {
             }
             if (chmod(cacheFolder.c_str(), 0500) != 0)
                 return 2;
-            // The database can't get its write-ahead log: no cache.
+            // The cache's own folder is made the user's alone again, whatever its mode.
             std::string why;
-            if (TextCache::open(cacheFolder, kLimit, &why) || why.empty())
+            if (!TextCache::open(cacheFolder, kLimit, &why))
                 return 3;
-            // Nor in a folder that can't be made.
+            // No cache in a folder that can't be made.
+            if (chmod(cacheFolder.c_str(), 0500) != 0)
+                return 5;
             if (TextCache::open(cacheFolder + "/below", kLimit, &why) || why.empty())
                 return 4;
             chmod(cacheFolder.c_str(), 0700);
@@ -461,7 +485,8 @@ TEST(TextCache, TwoProcessesAndManyThreadsShareOneCache) {
 
 TEST(TextCache, EvictsTheLeastRecentlyUsedRowsPastTheLimit) {
     TempDir dir;
-    constexpr std::uint64_t limit = 100 * 1024;
+    // The database's few pages of tables and indexes count against the limit too.
+    constexpr std::uint64_t limit = 200 * 1024;
     std::unique_ptr<TextCache> cache = OpenIn(dir, limit);
     // Each row about 16 KB: random units do not compress.
     for (int i = 0; i < 30; ++i) {
@@ -490,7 +515,8 @@ TEST(TextCache, ForgetsTheFilesARunNoLongerFindsUnderItsFolder) {
     std::unique_ptr<TextCache> cache = OpenIn(dir);
     for (const char* path : {"/d/a.txt", "/d/sub/b.txt", "/d/c.txt", "/dx/e.txt", "/d", "/other/f.txt"})
         cache->store(Key(path), u"text", {});
-    cache->forgetMissing("/d/", {"/d/a.txt"});
+    const TextCacheKey seen = Key("/d/a.txt");
+    cache->forgetMissing("/d/", {{seen.device, seen.inode}});
     cache->flush();
     for (const auto& [path, kept] : std::vector<std::pair<std::string, bool>>{{"/d/a.txt", true},
                                                                               {"/d/sub/b.txt", false},
@@ -597,6 +623,196 @@ TEST(TextCacheCodec, RejectsDamagedFramesAndLineBlobs) {
         EXPECT_NE(Checksum64(flipped, 0), Checksum64(bytes, 0)) << at;
     }
     EXPECT_NE(Checksum64(bytes, 1), Checksum64(bytes, 0));
+}
+
+TEST(TextCache, TheShippedReaderVersionIsTheOneDerivedFromTheReaders) {
+    EXPECT_EQ(kReaderVersion, kShippedReaderVersion)
+        << "a reader's source changed: run `" << kReaderVersionRefresh
+        << "` in the source folder and commit engine/ReaderVersion.txt";
+}
+
+std::string Totals(DirectDatabase& db) {
+    return std::to_string(db.count()) + " rows, " + std::to_string(db.sum("bytes")) + " bytes";
+}
+
+TEST(TextCache, TheRunningTotalsFollowEveryChangeOfTheRows) {
+    TempDir dir;
+    std::unique_ptr<TextCache> cache = OpenIn(dir, 400 * 1024);
+    DirectDatabase db(CacheFile(dir));
+    auto expectTotals = [&](const char* after) {
+        cache->flush();
+        EXPECT_EQ(db.text("SELECT rows || ' rows, ' || bytes || ' bytes' FROM totals"), Totals(db)) << after;
+        EXPECT_EQ(cache->stats()->bytes, db.sum("bytes")) << after;
+    };
+    for (int i = 0; i < 20; ++i)
+        cache->store(Key("/d/" + std::to_string(i)), WordText(2000, i), {u"line"});
+    expectTotals("stores");
+    cache->store(Key("/d/3"), WordText(9000, 99), {});
+    expectTotals("a replaced row");
+    db.setBlob("text", "/d/4", "damaged");
+    EXPECT_FALSE(cache->lookup(Key("/d/4")));
+    expectTotals("a dropped row");
+    const TextCacheKey kept = Key("/d/5");
+    cache->forgetMissing("/d", {{kept.device, kept.inode}});
+    expectTotals("forgotten rows");
+    for (int i = 0; i < 60; ++i)
+        cache->store(Key("/e/" + std::to_string(i)), RandomText(8000, i), {});
+    expectTotals("evicted rows");
+    EXPECT_TRUE(cache->clear());
+    expectTotals("a clear");
+    EXPECT_EQ(db.count(), 0);
+}
+
+// What the heap holds, small blocks and mapped ones.
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST(TextCache, TheWriteQueueHoldsNoMoreThanItCounts) {
+    TempDir dir;
+    std::unique_ptr<TextCache> cache = OpenIn(dir);
+    // Texts of 2 MB that compress well: a buffer of the compressor's bound apiece would hold
+    // hundreds of megabytes behind a writer that waits for the lock.
+    const std::u16string text = WordText(1 << 20, 9);
+    DirectDatabase other(CacheFile(dir));
+    ASSERT_EQ(other.exec("BEGIN EXCLUSIVE; DELETE FROM texts WHERE inode = -1"), SQLITE_OK);
+    const std::size_t before = HeapInUse();
+    for (int i = 0; i < 150; ++i)
+        cache->store(Key("/big/" + std::to_string(i)), text, {});
+    const std::size_t grown = HeapInUse() - std::min(HeapInUse(), before);
+    EXPECT_LT(grown, std::size_t{64} << 20);
+    other.exec("ROLLBACK");
+}
+
+TEST(TextCache, TheLimitCoversTheDatabaseAndItsLog) {
+    TempDir dir;
+    constexpr std::uint64_t limit = 4u << 20;
+    std::unique_ptr<TextCache> cache = OpenIn(dir, limit);
+    const std::string file = CacheFile(dir);
+    auto onDisk = [&] {
+        return fs::file_size(file) + (fs::exists(file + "-wal") ? fs::file_size(file + "-wal") : 0);
+    };
+    // 16 MB of texts that do not compress, four times the limit.
+    for (int batch = 0; batch < 20; ++batch) {
+        for (int i = 0; i < 20; ++i)
+            cache->store(Key("/docs/" + std::to_string(batch * 20 + i)), RandomText(20000, batch * 20 + i),
+                         {});
+        cache->flush();
+        EXPECT_LE(onDisk(), limit) << "after batch " << batch;
+    }
+    EXPECT_GE(cache->stats()->rows, 40);
+    EXPECT_TRUE(cache->lookup(Key("/docs/399")));
+    // The end of a run leaves no log behind, whichever way the process then ends.
+    cache->endOfRun();
+    cache->flush();
+    EXPECT_EQ(fs::file_size(file + "-wal"), 0u);
+}
+
+TEST(TextCache, DamageFoundByALookupIsActedOnAtOnce) {
+    TempDir dir;
+    const std::u16string text = WordText(20000, 5);
+    std::unique_ptr<TextCache> cache = OpenIn(dir);
+    for (int i = 0; i < 200; ++i)
+        cache->store(Key("/docs/" + std::to_string(i)), text + Widen(std::to_string(i)), {});
+    cache->endOfRun(); // everything in the database's own file
+    cache->flush();
+    // The pages right after the schema: the tables' and indexes' roots, which every lookup reads.
+    const int fd = open(CacheFile(dir).c_str(), O_WRONLY);
+    const std::string junk(4096 * 4, '\xA5');
+    ASSERT_EQ(pwrite(fd, junk.data(), junk.size(), 4096), static_cast<ssize_t>(junk.size()));
+    for (int i = 0; i < 200; ++i)
+        if (auto entry = cache->lookup(Key("/docs/" + std::to_string(i)))) {
+            EXPECT_TRUE(entry->text == text + Widen(std::to_string(i))) << i;
+        }
+    // Gone as soon as the damage was met, not when the cache is closed: a process that ends
+    // without unwinding leaves no damaged file behind.
+    struct stat damaged;
+    ASSERT_EQ(fstat(fd, &damaged), 0);
+    close(fd);
+    EXPECT_EQ(damaged.st_nlink, 0u);
+    cache->flush();
+    EXPECT_FALSE(cache->bypassed()) << cache->bypassReason();
+    cache->store(Key("/new"), u"fresh", {});
+    cache->flush();
+    ASSERT_TRUE(cache->lookup(Key("/new")));
+    EXPECT_EQ(DirectDatabase(CacheFile(dir)).text("PRAGMA integrity_check"), "ok");
+}
+
+TEST(TextCache, TablesOfAnotherShapeAreDamageAndAreMadeAnew) {
+    TempDir made;
+    OpenIn(made);
+    const std::string version = DirectDatabase(CacheFile(made)).text("PRAGMA user_version");
+    const std::vector<std::string> shapes = {
+        "CREATE TABLE texts(path BLOB PRIMARY KEY, text BLOB)",
+        "CREATE TABLE texts(device, inode, path, type, bytes, last_used, size, modified_ns, changed_ns,"
+        " reader, layout, checksum, units, log, text, PRIMARY KEY(device, inode))",
+        "CREATE TABLE texts(x); CREATE TABLE totals(y)",
+    };
+    for (const std::string& shape : shapes) {
+        TempDir dir;
+        {
+            DirectDatabase db(CacheFile(dir));
+            ASSERT_EQ(db.exec(shape + "; PRAGMA user_version = " + version), SQLITE_OK) << shape;
+        }
+        std::string why;
+        std::unique_ptr<TextCache> cache = TextCache::open(dir.path().string(), kLimit, &why);
+        ASSERT_TRUE(cache) << shape << ": " << why;
+        cache->store(Key("/a"), u"kiwi", {});
+        cache->flush();
+        EXPECT_TRUE(cache->lookup(Key("/a"))) << shape;
+        EXPECT_FALSE(cache->bypassed()) << shape;
+    }
+}
+
+TEST(TextCache, AFolderOrFileNotTheUsersOwnIsRefused) {
+    auto modeOf = [](const fs::path& p) {
+        struct stat st;
+        return lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    TempDir base;
+    const fs::path folder = base.path() / "Tessarel";
+    fs::create_directories(folder);
+    chmod(folder.c_str(), 0755);
+    base.write("Tessarel/texts.sqlite", "");
+    chmod((folder / "texts.sqlite").c_str(), 0644);
+    ASSERT_TRUE(TextCache::open(folder.string(), kLimit));
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(folder / "texts.sqlite"), 0600u);
+
+    const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> refusals = {
+        {"a link, not a file",
+         [&](const fs::path& f) { fs::create_symlink(base.path() / "target", f / "texts.sqlite"); }},
+        {"a link, not a file",
+         [&](const fs::path& f) {
+             base.write("Tessarel/texts.sqlite", "");
+             fs::create_symlink(base.path() / "target-wal", f / "texts.sqlite-wal");
+         }},
+        {"belongs to another user", [&](const fs::path& f) { ASSERT_EQ(chown(f.c_str(), 65534, 65534), 0); }},
+        {"belongs to another user",
+         [&](const fs::path& f) {
+             base.write("Tessarel/texts.sqlite", "");
+             ASSERT_EQ(chown((f / "texts.sqlite").c_str(), 65534, 65534), 0);
+         }},
+    };
+    for (const auto& [reason, make] : refusals) {
+        if (reason == "belongs to another user" && geteuid() != 0)
+            continue;
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        make(folder);
+        std::string why;
+        EXPECT_FALSE(TextCache::open(folder.string(), kLimit, &why)) << reason;
+        EXPECT_NE(why.find(reason), std::string::npos) << why;
+        EXPECT_FALSE(fs::exists(base.path() / "target")) << reason;
+    }
+    // A link in the cache folder's place.
+    fs::remove_all(folder);
+    fs::create_directories(base.path() / "real");
+    fs::create_directory_symlink(base.path() / "real", folder);
+    std::string why;
+    EXPECT_FALSE(TextCache::open(folder.string(), kLimit, &why));
+    EXPECT_NE(why.find("a link"), std::string::npos) << why;
 }
 
 } // namespace

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
 namespace tessarel::test {
 namespace {
 
@@ -24,6 +28,34 @@ TEST(ReadDispatch, LargeFileLeavesNoLargeBuffer) {
     WriteFile(path, "small");
     EXPECT_EQ(ReadText(path, contents.context()), u" small");
     EXPECT_GT(ReadBufferBytes(), 0u);
+}
+
+// No descriptor left: every reader fails, and says so, rather than give the empty text as if
+// it were the file's. The same files read when descriptors are there again.
+TEST(ReadDispatch, AFileThatCannotBeOpenedNowIsAFailedRead) {
+    ContentsFolder contents;
+    const std::vector<std::string> files = {"txt/man-ls.txt",     "rtf/features-lo.rtf", "doc97/simple.doc",
+                                            "docx/features.docx", "pdf/features.pdf",    "odt/features.odt"};
+    std::vector<int> held;
+    for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;)
+        held.push_back(fd);
+    std::vector<std::pair<bool, std::size_t>> starved;
+    for (const std::string& file : files) {
+        FileRecord record = RecordFor(CorpusPath(file));
+        const bool read = ReadDocumentText(record, contents.context());
+        starved.push_back({read, record.text.size()});
+    }
+    for (int fd : held)
+        close(fd);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_FALSE(starved[i].first) << files[i];
+        EXPECT_EQ(starved[i].second, 0u) << files[i];
+        FileRecord record = RecordFor(CorpusPath(files[i]));
+        EXPECT_TRUE(ReadDocumentText(record, contents.context())) << files[i];
+        EXPECT_FALSE(record.text.empty()) << files[i];
+    }
+    FileRecord missing = RecordFor(contents.folder() + "/gone.rtf");
+    EXPECT_FALSE(ReadDocumentText(missing, contents.context()));
 }
 
 } // namespace
