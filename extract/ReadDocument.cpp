@@ -15,9 +15,8 @@
 namespace tessarel {
 namespace {
 
-UniqueFile OpenForReading(const FileRecord& record) {
-    const std::string path = record.fileName();
-    return UniqueFile(std::fopen(path.c_str(), "rb"));
+UniqueFile OpenRecord(const FileRecord& record, int documentFd = -1) {
+    return OpenForReading(record.fileName(), documentFd);
 }
 
 // A read buffer up to this size stays with the reading thread from file to file; a larger one is
@@ -97,6 +96,9 @@ void ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadRtfText(record, context);
     else
         ReadPlainText(record);
+    // The one bound on every reader's text, which a reply from a helper is held to as well.
+    if (record.text.size() > kMaxTextUnits)
+        record.text.resize(kMaxTextUnits);
 }
 
 void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
@@ -126,7 +128,7 @@ void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
 
 void ReadPlainText(FileRecord& record) {
     record.text.clear();
-    UniqueFile f = OpenForReading(record);
+    UniqueFile f = OpenRecord(record);
     if (!f)
         return;
     unsigned char mark[2] = {0, 0};
@@ -155,8 +157,8 @@ void ReadPlainText(FileRecord& record) {
     AppendPlainText(record.text, bytes);
 }
 
-bool IsRtfFile(const FileRecord& record) {
-    UniqueFile f = OpenForReading(record);
+bool IsRtfFile(const FileRecord& record, int documentFd) {
+    UniqueFile f = OpenRecord(record, documentFd);
     if (!f)
         return false;
     char head[5];
@@ -166,7 +168,7 @@ bool IsRtfFile(const FileRecord& record) {
 }
 
 void ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
-    if (IsRtfFile(record)) {
+    if (IsRtfFile(record, context.documentFd)) {
         ReadRtfText(record, context);
         return;
     }
@@ -174,7 +176,7 @@ void ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
     if (context.wordTempPath.empty())
         return;
     const std::string source = record.fileName();
-    wordbin::Convert(source, context.wordTempPath);
+    wordbin::Convert(source, context.wordTempPath, context.documentFd);
     record.text = ReadTempTextFile(context);
 }
 
