@@ -463,6 +463,11 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);
     progress.end();
+    // Said whether or not stderr is a terminal: those documents were read without the helper's limits.
+    if (catalog.readerMissing())
+        std::fputs("tessarel-cli: the reader helper tessarel-reader is missing: PDF and Office documents "
+                   "were read inside the program\n",
+                   stderr);
 
     run.searcher = std::make_unique<CSearcher>(run.sink);
     CSearcher& searcher = *run.searcher;

@@ -73,6 +73,8 @@ public:
     const FileRecord& record(int index) const { return records_[static_cast<std::size_t>(index)]; }
     const std::string& contentsPath() const { return contentsPath_; }
     const std::string& wordTempPath() const { return tempFile_.path(); }
+    // The last run read PDF and Office documents in this process for want of a reader helper.
+    bool readerMissing() const { return readerMissing_; }
 
     // True when a file of lower-cased extension e passes the type switches.
     bool typeEnabled(std::u16string_view e) const;
@@ -114,6 +116,8 @@ private:
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;
+    // The run found no reader helper where one belongs, and read its documents in this process.
+    bool readerMissing_ = false;
     // The program's own contents folder (device, inode), which the walk never enters: its
     // temporary file holds the text of another document under another name.
     std::uint64_t contentsDevice_ = 0;
