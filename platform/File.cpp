@@ -4,6 +4,19 @@
 #include <unistd.h>
 
 namespace tessarel {
+namespace {
+
+// A stream that owns `fd` (closed also when no stream could be made); null for -1.
+UniqueFile StreamOver(int fd, const char* mode) {
+    if (fd < 0)
+        return nullptr;
+    UniqueFile f(::fdopen(fd, mode));
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+} // namespace
 
 int ReopenDescriptor(int fd) {
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -17,23 +30,12 @@ int ReopenDescriptor(int fd) {
 UniqueFile OpenForReading(const std::string& path, int fd) {
     if (fd < 0)
         return UniqueFile(std::fopen(path.c_str(), "rb"));
-    const int own = ReopenDescriptor(fd);
-    if (own < 0)
-        return nullptr;
-    UniqueFile f(::fdopen(own, "rb"));
-    if (!f)
-        ::close(own);
-    return f;
+    return StreamOver(ReopenDescriptor(fd), "rb");
 }
 
 UniqueFile CreateForWriting(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return nullptr;
-    UniqueFile f(::fdopen(fd, "wb"));
-    if (!f)
-        ::close(fd);
-    return f;
+    return StreamOver(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600),
+                      "wb");
 }
 
 } // namespace tessarel

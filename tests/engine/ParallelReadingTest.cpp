@@ -52,15 +52,6 @@ std::vector<std::string> TemporaryFiles(const Engine& e) {
     return names;
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
-    ~ScopedEnv() { ::unsetenv(name_); }
-
-private:
-    const char* name_;
-};
-
 int IndexOf(const Snapshot& s, const std::string& endsWith) {
     for (std::size_t i = 0; i < s.paths.size(); ++i)
         if (s.paths[i].ends_with(endsWith))

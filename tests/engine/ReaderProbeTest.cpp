@@ -30,25 +30,6 @@ std::string Contents(const fs::path& path) {
     return bytes.str();
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // A home folder with a file to spoil, a start-up file to append to and a key to steal, and a
 // process to signal or limit; the searched folder and the contents folder are elsewhere.
 struct Victims {

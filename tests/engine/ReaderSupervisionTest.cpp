@@ -20,15 +20,6 @@
 namespace tessarel::test {
 namespace {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
-    ~ScopedEnv() { ::unsetenv(name_); }
-
-private:
-    const char* name_;
-};
-
 FileRecord Record(const fs::path& path) {
     FileRecord record;
     record.nativePath = path.string();
