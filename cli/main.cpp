@@ -511,6 +511,11 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);
     progress.end();
+    // Said whether or not stderr is a terminal: those documents were read without the helper's limits.
+    if (catalog.readerMissing())
+        std::fputs("tessarel-cli: the reader helper tessarel-reader is missing: PDF and Office documents "
+                   "were read inside the program\n",
+                   stderr);
     // The refusal itself came through the notifier; a script sees an error, not "nothing found".
     if (CCatalog::refusesFolder(catalog.folder)) {
         catalog.waitForEnd();

@@ -10,7 +10,9 @@
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <unordered_set>
@@ -21,6 +23,10 @@ namespace {
 constexpr std::u16string_view kReadingFiles = u"Reading files...";
 constexpr std::u16string_view kWholeDrive =
     u"Tessarel is not designed to search the entire hard drive. Please, choose a folder instead.";
+constexpr std::u16string_view kNoReaderHelper =
+    u"The reader helper tessarel-reader is missing: PDF and Office documents are read inside the program.";
+constexpr std::u16string_view kNoLandlock =
+    u"The kernel has no Landlock: the reader helpers run under their system-call filter alone.";
 
 struct DirCloser {
     void operator()(DIR* d) const { closedir(d); }
@@ -103,6 +109,7 @@ void CCatalog::postStatus(const std::u16string& text) {
 
 void CCatalog::run() {
     contentsPath_ = ContentsPath(ProgramDirectory(settings_));
+    SweepTemporaryFiles(contentsPath_);
     tempFile_.acquire(contentsPath_);
     struct stat contents;
     const bool haveContents = stat(contentsPath_.c_str(), &contents) == 0;
@@ -117,6 +124,7 @@ void CCatalog::run() {
     // Taken once: the helpers the run starts inherit the same environment.
     layoutWidth_ = WordLayoutWidth();
     walkStopped_ = false;
+    readerMissing_ = false;
     try {
         if (refusesFolder(folder))
             notifier_.warn(u"Tessarel", std::u16string(kWholeDrive));
@@ -131,7 +139,8 @@ void CCatalog::run() {
         log_.append(u"Reading run ended early: " + FromUtf8(e.what()));
     }
 
-    postStatus(NumberText(count()) + u" files have been processed.");
+    postStatus(NumberText(count()) + u" files have been processed." +
+               (readerMissing_ ? u" " + std::u16string(kNoReaderHelper) : u""));
     sink_.post(WM_READING_DONE, {});
 }
 
@@ -246,7 +255,9 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
     case ReaderHelper::Outcome::Failed:
         Forget(record.text);
         logLines.push_back(u"The document could not be read: " + FromUtf8(why));
+        logLines.insert(logLines.end(), reply.logLines.begin(), reply.logLines.end());
         return false;
+    case ReaderHelper::Outcome::NotStarted:
     case ReaderHelper::Outcome::Stopped:
         Forget(record.text);
         return false;
@@ -288,6 +299,7 @@ void CCatalog::forgetVanishedFiles() {
 // reading thread commits them in that order, so the log and a stopped run's catalogue are
 // the ones a single worker makes.
 struct CCatalog::ReadingState {
+    ReaderRun* readers = nullptr;
     std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable changed;
@@ -300,8 +312,8 @@ struct CCatalog::ReadingState {
 void CCatalog::readWorker(ReadingState& state, int worker) {
     const int n = count();
     std::unique_ptr<ReaderHelper> helper;
-    if (!readerExecutable.empty())
-        helper = std::make_unique<ReaderHelper>(readerExecutable, contentsPath_, readerLimits);
+    if (state.readers)
+        helper = std::make_unique<ReaderHelper>(readerExecutable, contentsPath_, readerLimits, state.readers);
     // The window's RTF converter serves one worker; the others use converters of their own.
     const ReadContext context{contentsPath_, tempFile_.path(), worker == 0 ? rtf : nullptr};
     for (;;) {
@@ -348,12 +360,38 @@ void CCatalog::readAll() {
     ReadingState state;
     state.done.assign(static_cast<std::size_t>(n), 0);
     state.logLines.resize(static_cast<std::size_t>(n));
+    // A helper named but gone, or none beside the program: its documents are read here, and the
+    // run says so.
+    const bool missing =
+        readerExecutable.empty() ? ReaderHelper::locate().empty() : !ReaderHelper::runnable(readerExecutable);
+    if (missing && std::any_of(records_.begin(), records_.end(),
+                               [](const FileRecord& r) { return readInHelper(r.extension); })) {
+        readerMissing_ = true;
+        log_.append(std::u16string(kNoReaderHelper));
+    }
+    std::optional<ReaderRun> readers;
+    if (!readerExecutable.empty() && !missing) {
+        readers.emplace();
+        state.readers = &*readers;
+        if (!readers->landlock())
+            log_.append(std::u16string(kNoLandlock));
+    }
     const int workers = std::min(workerCount(), n);
     state.workersLeft = workers;
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(workers));
-    for (int w = 0; w < workers; ++w)
-        threads.emplace_back([this, &state, w] { readWorker(state, w); });
+    try {
+        for (int w = 0; w < workers; ++w)
+            threads.emplace_back([this, &state, w] { readWorker(state, w); });
+    } catch (const std::system_error&) {
+        // The system refused a thread: the run goes on with those it has, or on this one.
+        std::lock_guard lock(state.mutex);
+        state.workersLeft -= workers - static_cast<int>(threads.size());
+    }
+    if (threads.empty()) {
+        state.workersLeft = 1;
+        readWorker(state, 0);
+    }
 
     const float step = 1.0f / static_cast<float>(n);
     int lastPercent = 0;

@@ -74,6 +74,8 @@ public:
     const FileRecord& record(int index) const { return records_[static_cast<std::size_t>(index)]; }
     const std::string& contentsPath() const { return contentsPath_; }
     const std::string& wordTempPath() const { return tempFile_.path(); }
+    // The last run read PDF and Office documents in this process for want of a reader helper.
+    bool readerMissing() const { return readerMissing_; }
 
     // True for a folder the reading run refuses to walk: a whole drive, or no folder at all.
     static bool refusesFolder(std::u16string_view folder) { return folder.size() <= 4; }
@@ -123,6 +125,8 @@ private:
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;
+    // The run found no reader helper where one belongs, and read its documents in this process.
+    bool readerMissing_ = false;
     // The program's own contents folder (device, inode), which the walk never enters: its
     // temporary file holds the text of another document under another name.
     std::uint64_t contentsDevice_ = 0;

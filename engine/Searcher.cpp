@@ -11,6 +11,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace tessarel {
@@ -101,8 +102,12 @@ void ScanInOrder(int n, int threads, const std::atomic<bool>& stop, Compute comp
     };
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(threads - 1));
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(scan);
+    try {
+        for (int t = 1; t < threads; ++t)
+            pool.emplace_back(scan);
+    } catch (const std::system_error&) {
+        // The system refused a thread: the search goes on with those it has, this one among them.
+    }
     scan();
     for (std::thread& t : pool)
         t.join();

@@ -1,12 +1,15 @@
 #include "extract/PdfText.h"
 #include "extract/Readers.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 
 #include <Error.h>
 #include <GlobalParams.h>
 #include <PDFDoc.h>
+#include <Stream.h>
 #include <TextOutputDev.h>
 #include <goo/GooString.h>
+#include <goo/gfile.h>
 
 #include <memory>
 
@@ -50,13 +53,26 @@ struct ScopedGlobalParams {
 
 // The library's global parameters are one process-wide object: a process reads one PDF document
 // at a time (the reading run reads them in helper processes, or takes turns without them).
-std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
+std::string ExtractPdfText(const std::string& path, std::size_t capacity, int fd) {
     std::string text;
     if (capacity == 0)
         return text;
     ScopedGlobalParams params;
     // No passwords: a document that needs a user password doesn't open, and that is its answer.
-    PDFDoc doc(std::make_unique<GooString>(path));
+    std::unique_ptr<GooFile> file;
+    std::unique_ptr<PDFDoc> opened;
+    if (fd >= 0) {
+        // The stream reads the file and the document owns the stream; the file outlives both.
+        const int own = ReopenDescriptor(fd);
+        file = own >= 0 ? GooFile::open(own) : nullptr;
+        if (!file)
+            return text;
+        opened =
+            std::make_unique<PDFDoc>(new FileStream(file.get(), 0, false, file->size(), Object(objNull)));
+    } else {
+        opened = std::make_unique<PDFDoc>(std::make_unique<GooString>(path));
+    }
+    PDFDoc& doc = *opened;
     if (!doc.isOk() || !doc.okToCopy())
         return text;
     const int pages = doc.getNumPages();
@@ -75,11 +91,11 @@ std::string ExtractPdfText(const std::string& path, std::size_t capacity) {
     return text;
 }
 
-void ReadPdfText(FileRecord& record, const ReadContext&) {
+void ReadPdfText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
     const std::string path = record.fileName();
     const std::size_t size = record.size > 0 ? static_cast<std::size_t>(record.size) : 0;
-    std::string utf8 = ExtractPdfText(path, 3 * size + 1024);
+    std::string utf8 = ExtractPdfText(path, 3 * size + 1024, context.documentFd);
     const std::size_t nul = utf8.find('\0');
     if (nul != std::string::npos)
         utf8.resize(nul);

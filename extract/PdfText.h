@@ -10,6 +10,6 @@ namespace tessarel {
 // feed and none after the last. Empty when the document can't be opened, needs a user password
 // or forbids copying its text. At most capacity - 1 bytes: the text stops before the first piece
 // that would not fit.
-std::string ExtractPdfText(const std::string& path, std::size_t capacity);
+std::string ExtractPdfText(const std::string& path, std::size_t capacity, int fd = -1);
 
 } // namespace tessarel

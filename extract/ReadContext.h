@@ -14,6 +14,9 @@ struct ReadContext {
     std::string wordTempPath;
     // The RTF converter; may be null, in which case the RTF reader uses one of its own.
     RtfConverterControl* rtf = nullptr;
+    // The record's document, opened by the reading run for a reader helper, which can't open the
+    // user's files by name; -1: the readers open it by name.
+    int documentFd = -1;
 };
 
 } // namespace tessarel

@@ -16,9 +16,8 @@
 namespace tessarel {
 namespace {
 
-UniqueFile OpenForReading(const FileRecord& record) {
-    const std::string path = record.fileName();
-    return UniqueFile(std::fopen(path.c_str(), "rb"));
+UniqueFile OpenRecord(const FileRecord& record, int documentFd = -1) {
+    return OpenForReading(record.fileName(), documentFd);
 }
 
 // A read buffer up to this size stays with the reading thread from file to file; a larger one is
@@ -86,7 +85,7 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     // Every reader opens the document by name; one that can't be opened now (no descriptor left,
     // a mount gone) is a failure whichever reader would have read it, even one whose library
     // does not tell a missing file from a damaged one.
-    if (!OpenForReading(record)) {
+    if (!OpenRecord(record, context.documentFd)) {
         record.text.clear();
         return false;
     }
@@ -97,9 +96,10 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         TruncateFile(context.wordTempPath);
 
     record.text.clear();
+    bool read = true;
     if (e == u"doc")
-        return ReadWordDocumentText(record, context);
-    if (e == u"docx")
+        read = ReadWordDocumentText(record, context);
+    else if (e == u"docx")
         ReadDocxText(record, context);
     else if (e == u"xlsx")
         ReadXlsxText(record, context);
@@ -110,10 +110,13 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     else if (e == u"pdf")
         ReadPdfText(record, context);
     else if (e == u"rtf")
-        return ReadRtfText(record, context);
+        read = ReadRtfText(record, context);
     else
-        return ReadPlainText(record);
-    return true;
+        read = ReadPlainText(record, context.documentFd);
+    // The one bound on every reader's text, which a reply from a helper is held to as well.
+    if (record.text.size() > kMaxTextUnits)
+        record.text.resize(kMaxTextUnits);
+    return read;
 }
 
 void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
@@ -141,9 +144,9 @@ void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
         out.append(FromCp1251(bytes));
 }
 
-bool ReadPlainText(FileRecord& record) {
+bool ReadPlainText(FileRecord& record, int documentFd) {
     record.text.clear();
-    UniqueFile f = OpenForReading(record);
+    UniqueFile f = OpenRecord(record, documentFd);
     if (!f)
         return false;
     unsigned char mark[2] = {0, 0};
@@ -181,8 +184,8 @@ namespace {
 
 enum class Head { Rtf, Other, Unreadable };
 
-Head HeadOf(const FileRecord& record) {
-    UniqueFile f = OpenForReading(record);
+Head HeadOf(const FileRecord& record, int documentFd) {
+    UniqueFile f = OpenRecord(record, documentFd);
     if (!f)
         return Head::Unreadable;
     char head[5];
@@ -194,12 +197,12 @@ Head HeadOf(const FileRecord& record) {
 
 } // namespace
 
-bool IsRtfFile(const FileRecord& record) {
-    return HeadOf(record) == Head::Rtf;
+bool IsRtfFile(const FileRecord& record, int documentFd) {
+    return HeadOf(record, documentFd) == Head::Rtf;
 }
 
 bool ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
-    const Head head = HeadOf(record);
+    const Head head = HeadOf(record, context.documentFd);
     if (head == Head::Unreadable) {
         record.text.clear();
         return false;
@@ -210,7 +213,7 @@ bool ReadWordDocumentText(FileRecord& record, const ReadContext& context) {
     if (context.wordTempPath.empty())
         return true;
     const std::string source = record.fileName();
-    wordbin::Convert(source, context.wordTempPath);
+    wordbin::Convert(source, context.wordTempPath, context.documentFd);
     bool failed = false;
     record.text = ReadTempTextFile(context, &failed);
     return !failed;

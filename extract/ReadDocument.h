@@ -7,13 +7,19 @@
 #include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
+#include "wordbin/Convert.h"
+
 #include <string>
 
 namespace tessarel {
 
+// The longest text any reader gives a document: the Word reader's bound on its output.
+inline constexpr std::size_t kMaxTextUnits = wordbin::kMaxConvertedBytes;
+
 bool ReadDocumentText(FileRecord& record, const ReadContext& context);
-bool ReadPlainText(FileRecord& record);
-bool IsRtfFile(const FileRecord& record);
+// By the document's descriptor when there is one (ReadContext::documentFd).
+bool ReadPlainText(FileRecord& record, int documentFd = -1);
+bool IsRtfFile(const FileRecord& record, int documentFd = -1);
 bool ReadWordDocumentText(FileRecord& record, const ReadContext& context);
 // The temporary file's text, decoded from UTF-8: at most as many bytes as a conversion writes.
 // *failed, when given, is set when the file could not be opened or read.

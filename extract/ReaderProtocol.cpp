@@ -1,5 +1,6 @@
 #include "extract/ReaderProtocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -14,6 +15,8 @@ constexpr std::uint32_t kReplyMagic = 0x50525354;   // "TSRP"
 constexpr std::size_t kReplyHeaderBytes = 16;       // magic, status, text units
 // A log line longer than this is not something a reader writes.
 constexpr std::uint32_t kMaxLogLineUnits = 1u << 16;
+// The text's first storage; it then doubles as the bytes fill it.
+constexpr std::uint64_t kFirstTextUnits = 1u << 15;
 
 // Moves all `size` bytes through fd with `io` (read or write), across short transfers and
 // interruptions; false when the descriptor fails or the peer goes away.
@@ -67,23 +70,84 @@ bool GetUnits(std::string_view& in, std::u16string& units, std::uint32_t limit) 
 
 } // namespace
 
-bool WriteRequest(int fd, const ReadRequest& request) {
+// Sends the first bytes of a frame with the descriptor attached.
+bool SendWithDescriptor(int to, const char* data, std::size_t size, int documentFd) {
+    iovec part{const_cast<char*>(data), size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &documentFd, sizeof documentFd);
+    ssize_t n;
+    do
+        n = ::sendmsg(to, &message, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(size);
+}
+
+// Reads exactly `size` bytes; a descriptor that comes with them is kept in `documentFd`, and
+// any further one closed.
+bool ReceiveWithDescriptor(int from, char* data, std::size_t size, int& documentFd) {
+    while (size > 0) {
+        iovec part{data, size};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(from, &message, MSG_CMSG_CLOEXEC);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        for (cmsghdr* h = CMSG_FIRSTHDR(&message); h; h = CMSG_NXTHDR(&message, h)) {
+            if (h->cmsg_level != SOL_SOCKET || h->cmsg_type != SCM_RIGHTS)
+                continue;
+            const std::size_t count = (h->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (std::size_t i = 0; i < count; ++i) {
+                int received;
+                std::memcpy(&received, CMSG_DATA(h) + i * sizeof(int), sizeof received);
+                if (documentFd < 0)
+                    documentFd = received;
+                else
+                    ::close(received);
+            }
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteRequest(int fd, const ReadRequest& request, int documentFd) {
     std::string frame;
     Put(frame, kRequestMagic);
     Put(frame, static_cast<std::uint32_t>(request.path.size()));
     frame.append(request.path);
     PutUnits(frame, request.extension);
     Put(frame, request.size);
+    // The descriptor rides on the frame's first byte, which the helper reads with its head.
+    if (documentFd >= 0 && !SendWithDescriptor(fd, frame.data(), 1, documentFd))
+        return false;
+    const std::size_t sent = documentFd >= 0 ? 1 : 0;
     // A helper that died must make the write fail, not raise SIGPIPE in the program.
-    return TransferAll(fd, frame.data(), frame.size(), [](int to, const char* data, std::size_t size) {
-        return ::send(to, data, size, MSG_NOSIGNAL);
-    });
+    return TransferAll(
+        fd, frame.data() + sent, frame.size() - sent,
+        [](int to, const char* data, std::size_t size) { return ::send(to, data, size, MSG_NOSIGNAL); });
 }
 
-bool ReadRequestFrom(int fd, ReadRequest& request) {
+bool ReadRequestFrom(int fd, ReadRequest& request, int& documentFd) {
+    documentFd = -1;
     std::uint32_t head[2];
-    if (!ReadAll(fd, reinterpret_cast<char*>(head), sizeof head) || head[0] != kRequestMagic ||
-        head[1] > kMaxPathBytes)
+    if (!ReceiveWithDescriptor(fd, reinterpret_cast<char*>(head), sizeof head, documentFd) ||
+        head[0] != kRequestMagic || head[1] > kMaxPathBytes)
         return false;
     request.path.resize(head[1]);
     std::uint32_t extensionUnits = 0;
@@ -134,7 +198,6 @@ ReplyReader::State ReplyReader::parseHeader() {
     if (magic != kReplyMagic || status > ReadReply::Unread || textUnits_ > kMaxTextUnits)
         return State::Malformed;
     reply_.status = static_cast<ReadReply::Status>(status);
-    reply_.text.resize(textUnits_);
     haveHeader_ = true;
     return State::NeedMore;
 }
@@ -148,8 +211,11 @@ ReplyReader::State ReplyReader::readAvailable(int fd) {
             growing = &header_;
             wanted = kReplyHeaderBytes - header_.size();
         } else if (textBytesRead_ < textUnits_ * 2) {
+            if (textBytesRead_ >= reply_.text.size() * 2)
+                reply_.text.resize(
+                    std::min(textUnits_, std::max(kFirstTextUnits, std::uint64_t{reply_.text.size()} * 2)));
             into = reinterpret_cast<char*>(reply_.text.data()) + textBytesRead_;
-            wanted = textUnits_ * 2 - textBytesRead_;
+            wanted = reply_.text.size() * 2 - textBytesRead_;
         } else if (!haveTailLength_) {
             growing = &tail_;
             wanted = sizeof tailBytes_ - tail_.size();

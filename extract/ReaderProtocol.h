@@ -3,6 +3,8 @@
 // and one reply (its text and log lines) a document, as length-prefixed binary frames. Both ends
 // check every length, so a helper that sends rubbish is caught, never trusted.
 
+#include "extract/ReadDocument.h"
+
 #include <cstdint>
 #include <memory_resource>
 #include <string>
@@ -17,8 +19,10 @@ struct ReadRequest {
 };
 
 struct ReadReply {
-    // Unread: the file could not be opened or read; the empty text is no answer to keep.
-    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1, Unread = 2 };
+    // Ready is a helper's first frame, once its sandbox is in place: a helper that ends before
+    // it could not start, whatever document it was given. Unread: the file could not be opened
+    // or read; the empty text is no answer to keep.
+    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1, Ready = 2, Unread = 3 };
     Status status = Read;
     std::pmr::u16string text;
     std::vector<std::u16string> logLines;
@@ -26,19 +30,20 @@ struct ReadReply {
 
 namespace protocol {
 
-// Far above any text a reader can produce from a file the walk accepts (50 MB at most).
-inline constexpr std::uint64_t kMaxTextUnits = 512ull * 1024 * 1024;
 inline constexpr std::uint32_t kMaxPathBytes = 1u << 20;
 inline constexpr std::uint32_t kMaxLogLines = 64;
 
 // Both return false when the descriptor failed or the peer went away.
-// The request goes to a stream socket, so that a helper that died fails the write.
-bool WriteRequest(int fd, const ReadRequest& request);
-bool ReadRequestFrom(int fd, ReadRequest& request);
+// The request goes to a stream socket, so that a helper that died fails the write, and it
+// carries the document's open descriptor `documentFd` (none when -1), which the helper receives
+// as a descriptor of its own in `documentFd` (-1 when none came).
+bool WriteRequest(int fd, const ReadRequest& request, int documentFd = -1);
+bool ReadRequestFrom(int fd, ReadRequest& request, int& documentFd);
 bool WriteReply(int fd, const ReadReply& reply);
 
-// Appends everything read from fd to `frame` and reports whether it now holds one whole reply,
-// which `parse` then takes apart. The caller polls fd and enforces the time limit.
+// Takes one reply apart as its bytes arrive. The text's storage grows with the bytes that came,
+// never with the length the header claims, and a claim beyond kMaxTextUnits is malformed.
+// The caller polls fd and enforces the time limit.
 class ReplyReader {
 public:
     enum class State { NeedMore, Complete, Malformed, Closed };

@@ -1,6 +1,6 @@
 #include "extract/Readers.h"
-#include "platform/File.h"
 #include "extract/RtfConverter.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 
 #include <cstdio>
@@ -10,8 +10,7 @@ namespace tessarel {
 
 bool ReadRtfText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
-    const std::string path = record.fileName();
-    UniqueFile f(std::fopen(path.c_str(), "rb"));
+    UniqueFile f = OpenForReading(record.fileName(), context.documentFd);
     if (!f)
         return false;
     if (record.size <= 0)

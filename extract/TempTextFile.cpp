@@ -1,13 +1,21 @@
 #include "extract/TempTextFile.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessarel {
 
-TempTextFile::~TempTextFile() { release(); }
+TempTextFile::~TempTextFile() {
+    release();
+}
 
 void TempTextFile::release() {
     if (fd_ >= 0) {
@@ -46,6 +54,45 @@ const std::string& TempTextFile::acquire(const std::string& contentsPath) {
 void TempTextFile::truncate() const {
     if (!path_.empty())
         TruncateFile(path_);
+}
+
+namespace {
+
+// The process id in a per-process temporary file's name, or 0 for any other name.
+pid_t OwnerOf(std::string_view name) {
+    if (!name.starts_with("wts-") || !name.ends_with(".txt"))
+        return 0;
+    name = name.substr(4, name.size() - 8);
+    const std::size_t dash = name.find('-');
+    const std::string_view pid = name.substr(0, dash);
+    const std::string_view number =
+        dash == std::string_view::npos ? std::string_view() : name.substr(dash + 1);
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() < 10 &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(pid) || (dash != std::string_view::npos && !digits(number)))
+        return 0;
+    return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+} // namespace
+
+void SweepTemporaryFiles(const std::string& contentsPath) {
+    std::unique_ptr<DIR, DirCloser> folder(::opendir(contentsPath.c_str()));
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder.get())) {
+        const pid_t owner = OwnerOf(entry->d_name);
+        // A process that is there (this one, another Tessarel, or one that took a dead one's
+        // number) keeps its files.
+        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(folder.get()), entry->d_name, 0);
+    }
 }
 
 bool TruncateFile(const std::string& path) {

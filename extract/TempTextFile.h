@@ -32,4 +32,8 @@ private:
 // Empties the file at path (creating it); false when that fails.
 bool TruncateFile(const std::string& path);
 
+// Removes the per-process temporary files ("wts-PID.txt", "wts-PID-N.txt") of the contents folder
+// whose process is gone: a program or helper that was killed leaves them behind.
+void SweepTemporaryFiles(const std::string& contentsPath);
+
 } // namespace tessarel

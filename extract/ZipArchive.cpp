@@ -3,6 +3,7 @@
 
 #include "extract/TempTextFile.h"
 
+#include <ioapi.h>
 #include <unzip.h>
 
 #include <algorithm>
@@ -22,10 +23,21 @@ unzFile Handle(void* handle) {
     return static_cast<unzFile>(handle);
 }
 
+// The library's own stdio functions, but the stream comes from the archive's descriptor.
+voidpf OpenByDescriptor(voidpf opaque, const void*, int) {
+    return OpenForReading({}, *static_cast<const int*>(opaque)).release();
+}
+
 } // namespace
 
-ZipArchive::ZipArchive(const std::string& path) {
-    unzFile zip = unzOpen64(path.c_str());
+ZipArchive::ZipArchive(const std::string& path, int fd) {
+    zlib_filefunc64_def functions;
+    fill_fopen64_filefunc(&functions);
+    if (fd >= 0) {
+        functions.zopen64_file = OpenByDescriptor;
+        functions.opaque = &fd;
+    }
+    unzFile zip = unzOpen2_64(path.c_str(), &functions);
     if (!zip)
         return;
     handle_ = zip;
@@ -72,7 +84,7 @@ bool ZipArchive::extractMember(int index, const std::string& targetPath, std::ui
         return false;
     unzFile zip = Handle(handle_);
     const Member& member = members_[static_cast<std::size_t>(index)];
-    UniqueFile out(std::fopen(targetPath.c_str(), "wb"));
+    UniqueFile out = CreateForWriting(targetPath);
     if (!out)
         return false;
     unz64_file_pos position{member.position, member.entry};

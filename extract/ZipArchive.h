@@ -10,8 +10,9 @@ namespace tessarel {
 
 class ZipArchive {
 public:
-    // Opens the archive; one that can't be opened has no members and extracts nothing.
-    explicit ZipArchive(const std::string& path);
+    // Opens the archive (by `fd` when it is an open descriptor of it); one that can't be opened
+    // has no members and extracts nothing.
+    explicit ZipArchive(const std::string& path, int fd = -1);
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
     ~ZipArchive();

@@ -55,7 +55,7 @@ void ReadNamedMember(FileRecord& record, const ReadContext& context, const std::
     record.text.clear();
     if (context.wordTempPath.empty())
         return;
-    ZipArchive zip(ArchivePath(record));
+    ZipArchive zip(ArchivePath(record), context.documentFd);
     int last = -1;
     for (int i = 0; i < zip.memberCount(); ++i)
         if (zip.memberName(i) == name)
@@ -72,7 +72,7 @@ void ReadDocxText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
     if (context.wordTempPath.empty())
         return;
-    ZipArchive zip(ArchivePath(record));
+    ZipArchive zip(ArchivePath(record), context.documentFd);
     // The main part is found by name: producers store it at different places in the archive.
     // The relationships and the main part share one budget.
     std::u16string part;
@@ -101,7 +101,7 @@ void ReadPptxText(FileRecord& record, const ReadContext& context) {
     record.text.clear();
     if (context.wordTempPath.empty())
         return;
-    ZipArchive zip(ArchivePath(record));
+    ZipArchive zip(ArchivePath(record), context.documentFd);
     // Slides in the archive's member order, not by their numbers.
     std::u16string slides;
     std::u16string part;

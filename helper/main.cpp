@@ -1,12 +1,16 @@
 // tessarel-reader: reads documents for a reading run in a process of its own, one at a time, so
-// that a document on which a parser crashes, hangs or runs out of memory costs only this process.
+// that a document on which a parser crashes, hangs or runs out of memory costs only this process,
+// and one that takes a parser over gains nothing (ReaderSandbox.h).
 //
 //   tessarel-reader PARENT-PID TEMP-FILE CONTENTS-FOLDER MEMORY-LIMIT-BYTES
 //
-// Requests come on standard input and replies go to standard output (ReaderProtocol.h).
+// Requests come on standard input with each document's open descriptor, replies go to standard
+// output (ReaderProtocol.h), and the parsers' own messages to standard error, which the reading
+// run puts in its log.
 
 #include "extract/ReadDocument.h"
 #include "extract/ReaderProtocol.h"
+#include "helper/ReaderProbe.h"
 #include "helper/ReaderSandbox.h"
 #include "platform/Text.h"
 
@@ -24,13 +28,19 @@ using namespace tessarel;
 
 namespace {
 
-void LimitProcess(pid_t parent, unsigned long long memoryLimit) {
+void LimitProcess(pid_t parent) {
     // The helper never outlives the program that started it.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent)
         std::_Exit(1);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+    // Only the three channels: nothing the parent had open leaks into a parser's reach.
+    ::closefrom(3);
+}
+
+// Set once the sandbox is in place, which needs memory of its own: the limit is the parsers'.
+void LimitMemory(unsigned long long memoryLimit) {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's shadow memory alone is terabytes of address space: its builds go without.
     memoryLimit = 0;
@@ -39,12 +49,16 @@ void LimitProcess(pid_t parent, unsigned long long memoryLimit) {
         const rlimit memory{memoryLimit, memoryLimit};
         ::setrlimit(RLIMIT_AS, &memory);
     }
-    // Only the two channels: nothing the parent had open leaks into a parser's reach.
-    ::closefrom(3);
-#if !defined(__SANITIZE_ADDRESS__)
-    // The sanitizer's leak check at the end traces the process from a thread of its own, which
-    // the filter forbids: its builds go without.
-    InstallReaderSandbox();
+}
+
+ReaderSandboxOutcome Sandbox(const std::string& tempPath) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's leak check at the end traces the process from a thread of its own and
+    // reads /proc, which the sandbox forbids: its builds go without.
+    (void)tempPath;
+    return {true, 0, {}};
+#else
+    return InstallReaderSandbox(tempPath);
 #endif
 }
 
@@ -90,11 +104,31 @@ int main(int argc, char** argv) {
         std::fputs("tessarel-reader: started by Tessarel's reading run, not by hand\n", stderr);
         return 2;
     }
-    LimitProcess(static_cast<pid_t>(std::atoll(argv[1])), std::strtoull(argv[4], nullptr, 10));
-    const ReadContext context{argv[3], argv[2], nullptr};
+    ReaderProbe probe = ReaderProbe::fromEnvironment();
+    LimitProcess(static_cast<pid_t>(std::atoll(argv[1])));
+    const std::string tempPath = argv[2];
+    const ReaderSandboxOutcome sandbox = Sandbox(tempPath);
+    LimitMemory(std::strtoull(argv[4], nullptr, 10));
+    ReadReply ready;
+    ready.status = ReadReply::Ready;
+    if (!protocol::WriteReply(STDOUT_FILENO, ready))
+        return 1;
+    ReadContext context{argv[3], tempPath, nullptr};
     ReadRequest request;
-    while (protocol::ReadRequestFrom(STDIN_FILENO, request)) {
-        const ReadReply reply = Read(request, context);
+    while (protocol::ReadRequestFrom(STDIN_FILENO, request, context.documentFd)) {
+        ReadReply reply;
+        if (!sandbox.installed) {
+            // Without its sandbox the helper reads nothing: a hostile document would reach all.
+            reply.logLines.push_back(u"The reader's sandbox could not be put in place (" +
+                                     FromUtf8(sandbox.why) + u"): the document was not read.");
+        } else {
+            probe.run(tempPath, reply.logLines);
+            ReadReply read = Read(request, context);
+            read.logLines.insert(read.logLines.begin(), reply.logLines.begin(), reply.logLines.end());
+            reply = std::move(read);
+        }
+        if (context.documentFd >= 0)
+            ::close(context.documentFd);
         if (!protocol::WriteReply(STDOUT_FILENO, reply))
             return 1;
         // After running out of memory the parsers' state can't be trusted: start afresh.

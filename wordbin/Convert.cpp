@@ -14,9 +14,9 @@
 namespace tessarel::wordbin {
 namespace {
 
-void ConvertInto(const std::string& sourcePath, Document& document, const ConversionSettings& settings,
-                 std::string& output) {
-    if (!document.source.open(sourcePath))
+void ConvertInto(const std::string& sourcePath, int sourceFd, Document& document,
+                 const ConversionSettings& settings, std::string& output) {
+    if (!document.source.open(sourcePath, sourceFd))
         return;
     const DocumentKind kind = Classify(document.source, sourcePath);
     if (kind == DocumentKind::Unknown || !Locate(document, kind))
@@ -33,8 +33,8 @@ void ReportAllocationFailure() {
 
 } // namespace
 
-void Convert(const std::string& sourcePath, const std::string& targetPath) {
-    UniqueFile target(std::fopen(targetPath.c_str(), "wb"));
+void Convert(const std::string& sourcePath, const std::string& targetPath, int sourceFd) {
+    UniqueFile target = CreateForWriting(targetPath);
     if (!target)
         return;
     const ConversionSettings settings = CurrentSettings();
@@ -42,7 +42,7 @@ void Convert(const std::string& sourcePath, const std::string& targetPath) {
     try {
         // The document and every list built for it die with this scope, whatever the outcome.
         auto document = std::make_unique<Document>();
-        ConvertInto(sourcePath, *document, settings, output);
+        ConvertInto(sourcePath, sourceFd, *document, settings, output);
     } catch (const ConversionAbandoned&) {
         // Fatal: the text written so far is all the document yields.
     } catch (const std::bad_alloc&) {

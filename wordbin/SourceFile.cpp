@@ -1,5 +1,6 @@
 #include "wordbin/SourceFile.h"
 
+#include "platform/File.h"
 #include "wordbin/Report.h"
 
 #include <cstdio>
@@ -8,9 +9,9 @@
 
 namespace tessarel::wordbin {
 
-bool SourceFile::open(const std::string& path) {
+bool SourceFile::open(const std::string& path, int fd) {
     bytes_.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenForReading(path, fd).release();
     if (!file) {
         Report(Status::StepFails, "I can't open '%s' for reading", path.c_str());
         return false;

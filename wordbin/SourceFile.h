@@ -13,7 +13,8 @@ namespace tessarel::wordbin {
 class SourceFile {
 public:
     // False (with the reader's message) when the file can't be opened or is not a regular file.
-    bool open(const std::string& path);
+    // By `fd` instead of the path when it is an open descriptor of the document.
+    bool open(const std::string& path, int fd = -1);
     // For tests and the fuzz target: the document's bytes directly.
     void assign(std::vector<std::uint8_t> bytes) { bytes_ = std::move(bytes); }
 

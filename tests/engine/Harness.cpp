@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -40,6 +42,19 @@ Engine::Engine() {
     fs::create_directories(programDir.path() / "contents");
     settings.writeString(kSettingsSection, "ProgramDirectory", FromUtf8(programDir.path().string()));
     searcher = std::make_unique<CSearcher>(sink);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        ::setenv(name_, old_->c_str(), 1);
+    else
+        ::unsetenv(name_);
 }
 
 CCatalog& Engine::read(const fs::path& folder) {

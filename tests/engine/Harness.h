@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,20 @@ public:
     RecordingNotifier notifier;
     std::unique_ptr<CCatalog> catalog;
     std::unique_ptr<CSearcher> searcher;
+};
+
+// Sets an environment variable for its scope (a helper started meanwhile inherits it), then puts
+// back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv();
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
 std::string Utf8(std::u16string_view text);

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "extract/ReadDocument.h"
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace tessarel::test {
 namespace {
@@ -200,6 +204,39 @@ TEST_F(ArchiveReaders, MembersGoOnlyToTheTemporaryFile) {
     EXPECT_FALSE(zip.extractMember(5, contents.context().wordTempPath, 100));
     EXPECT_TRUE(zip.extractMember(0, contents.context().wordTempPath, 100));
     EXPECT_FALSE(std::filesystem::exists(contents.folder() + "/../../escaped.xml"));
+}
+
+TEST_F(ArchiveReaders, AMemberIsNeverWrittenThroughALinkAtTheTemporaryFile) {
+    read("linked.odt", {{"content.xml", "<p>planted</p>"}});
+    const std::string victim = contents.folder() + "/victim.txt";
+    std::ofstream(victim) << "the victim's words";
+    const std::string link = contents.folder() + "/link.txt";
+    std::filesystem::create_symlink(victim, link);
+    ZipArchive zip(contents.folder() + "/linked.odt");
+    EXPECT_FALSE(zip.extractMember(0, link, 100));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the victim's words");
+}
+
+// A reader helper reads its documents by the descriptor the reading run hands over.
+TEST_F(ArchiveReaders, EachReaderGivesTheSameTextByDescriptorAsByName) {
+    for (const char* name :
+         {"docx/features.docx", "xlsx/two-sheets.xlsx", "pptx/three-slides.pptx", "odt/features.odt",
+          "pdf/features.pdf", "doc97/features.doc", "rtf/features-lo.rtf"}) {
+        const std::string path = CorpusPath(name);
+        const std::u16string byName = ReadText(path, contents.context());
+        ReadContext byDescriptor = contents.context();
+        byDescriptor.documentFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(byDescriptor.documentFd, 0);
+        // Read once already: every reader starts from the file's beginning all the same.
+        EXPECT_FALSE(ReadText(path, byDescriptor).empty());
+        FileRecord elsewhere = RecordFor(path);
+        elsewhere.nativePath = "/nowhere/" + std::string(name); // the name can't be opened
+        ReadDocumentText(elsewhere, byDescriptor);
+        ::close(byDescriptor.documentFd);
+        EXPECT_FALSE(byName.empty()) << name;
+        EXPECT_TRUE(std::u16string(elsewhere.text) == byName) << name;
+    }
 }
 
 TEST_F(ArchiveReaders, WithoutATemporaryFileTheTextIsEmpty) {

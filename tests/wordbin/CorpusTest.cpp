@@ -103,5 +103,17 @@ TEST(CorpusTest, EachConversionStartsAfresh) {
     EXPECT_EQ(ConvertFile(kCorpus + "doc97/features.doc"), first);
 }
 
+TEST(CorpusTest, NeverWritesThroughALinkAtItsTarget) {
+    const std::string victim = TempPath("victim.txt");
+    const std::string link = TempPath("link.txt");
+    std::ofstream(victim) << "the victim's words";
+    std::remove(link.c_str());
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    Convert(kCorpus + "doc97/features.doc", link);
+    EXPECT_EQ(ReadWhole(victim), "the victim's words");
+    std::remove(link.c_str());
+    std::remove(victim.c_str());
+}
+
 } // namespace
 } // namespace tessarel::wordbin::testing
