@@ -82,10 +82,11 @@ int WordLayoutWidth() {
 
 bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
-    // Every reader opens the document by name; one that can't be opened now (no descriptor left,
-    // a mount gone) is a failure whichever reader would have read it, even one whose library
-    // does not tell a missing file from a damaged one.
-    if (!OpenRecord(record, context.documentFd)) {
+    // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
+    // plain-text, RTF and Word readers say so themselves; the archive and PDF libraries don't tell
+    // a missing file from a damaged one, so their documents are opened here first.
+    const bool libraryReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"pdf";
+    if (libraryReader && !OpenRecord(record, context.documentFd)) {
         record.text.clear();
         return false;
     }
