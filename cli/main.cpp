@@ -63,6 +63,7 @@ struct Options {
     bool json = false;
     bool help = false;
     int jobs = 0; // reading workers; 0: every hardware thread
+    int maxDocuments = 0; // 0: the setting MaxDocuments, or 10000
     // Read every document afresh: no text is looked up in the text cache or stored there.
     bool noCache = false;
     std::vector<std::string> types = AllTypeNames();
@@ -161,6 +162,12 @@ const OptionSpec kJobs{"--jobs", "N", "documents read at once (default: one per 
                            if (!ParseInt(v, o.jobs) || o.jobs < 1 || o.jobs > 64)
                                Fail("--jobs takes a number from 1 to 64: " + v);
                        }};
+const OptionSpec kMaxDocuments{
+    "--max-documents", "N", "documents read at most, up to 1000000 (default: the setting MaxDocuments, or 10000)",
+    [](Options& o, const std::string& v) {
+        if (!ParseInt(v, o.maxDocuments) || o.maxDocuments < 1 || o.maxDocuments > CCatalog::kMostDocuments)
+            Fail("--max-documents takes a number from 1 to " + std::to_string(CCatalog::kMostDocuments) + ": " + v);
+    }};
 const OptionSpec kNoCache{"--no-cache", nullptr, "read every document afresh, without the text cache",
                           [](Options& o, const std::string&) { o.noCache = true; }};
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
@@ -193,14 +200,14 @@ const std::vector<CommandSpec>& Commands() {
          "[options] FOLDER QUERY",
          "read the documents under FOLDER and search them; print the result page's path and the status line",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kList, &kJson, &kNoCache, &kHelp},
+          &kTypes, &kJobs, &kMaxDocuments, &kList, &kJson, &kNoCache, &kHelp},
          "0 when a result was found, 1 when none was, 2 on an error",
          Search},
         {"show",
          "[options] FOLDER QUERY INDEX START LENGTH",
          "search as above, then write the text page of document INDEX around the hit at START, LENGTH",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kJson, &kNoCache, &kHelp},
+          &kTypes, &kJobs, &kMaxDocuments, &kJson, &kNoCache, &kHelp},
          "0 when the page was written, 2 on an error",
          Show},
         {"cache",
@@ -497,6 +504,7 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
         catalog.folder.pop_back();
     catalog.rtf = &run.rtf;
     catalog.readingThreads = o.jobs;
+    catalog.maxDocuments = o.maxDocuments;
     // Without a usable cache the run simply reads every document, and says why once.
     if (!o.noCache && TextCacheEnabled(run.settings)) {
         std::string why;
@@ -511,6 +519,8 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);
     progress.end();
+    for (const std::u16string& notice : catalog.limitNotices())
+        std::fprintf(stderr, "tessarel-cli: %s\n", ToUtf8(notice).c_str());
     // Said whether or not stderr is a terminal: those documents were read without the helper's limits.
     if (catalog.readerMissing())
         std::fputs("tessarel-cli: the reader helper tessarel-reader is missing: PDF and Office documents "

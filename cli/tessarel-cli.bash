@@ -7,9 +7,9 @@ _tessarel_cli() {
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
     local commands="extract search show cache help"
     local search_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --list --json --no-cache --help"
+        --unlimited --types --jobs --max-documents --list --json --no-cache --help"
     local show_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --json --no-cache --help"
+        --unlimited --types --jobs --max-documents --json --no-cache --help"
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
@@ -58,7 +58,7 @@ _tessarel_cli() {
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
-    --per-file | --jobs)
+    --per-file | --jobs | --max-documents)
         return
         ;;
     esac
@@ -73,7 +73,7 @@ _tessarel_cli() {
     local i positional=0
     for ((i = 2; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --program-dir | --order | --per-file | --types | --jobs) ((i++)) ;;
+        --program-dir | --order | --per-file | --types | --jobs | --max-documents) ((i++)) ;;
         --*) ;;
         *) ((positional++)) ;;
         esac

@@ -49,7 +49,7 @@ void Forget(std::pmr::u16string& text) {
 
 CCatalog::CCatalog(SettingsStore& settings, EngineSink& sink, Notifier& notifier)
     : settings_(settings), sink_(sink), notifier_(notifier), log_(ProgramDirectory(settings), notifier) {
-    records_.reserve(kMaxRecords + 1);
+    records_.reserve(kDefaultMaxDocuments + 1);
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
         stopPipe_[0] = stopPipe_[1] = -1;
 }
@@ -98,6 +98,13 @@ int CCatalog::workerCount() const {
     return std::clamp(n, 1, 64);
 }
 
+int CCatalog::documentLimit() const {
+    int n = maxDocuments > 0 ? maxDocuments : settings_.readInt(kSettingsSection, "MaxDocuments", 0);
+    if (n <= 0)
+        n = kDefaultMaxDocuments;
+    return std::min(n, kMostDocuments);
+}
+
 bool CCatalog::typeEnabled(std::u16string_view e) const {
     const DocumentType* type = DocumentTypeOf(e);
     return type && this->*type->switchOf == 1;
@@ -124,6 +131,12 @@ void CCatalog::run() {
     // Taken once: the helpers the run starts inherit the same environment.
     layoutWidth_ = WordLayoutWidth();
     walkStopped_ = false;
+    walkCut_ = false;
+    documentLimit_ = documentLimit();
+    // Beyond the default the records grow with the folder: a cap of a million costs nothing
+    // until a folder holds that many.
+    records_.reserve(static_cast<std::size_t>(std::min(documentLimit_, kDefaultMaxDocuments)) + 1);
+    limitNotices_.clear();
     readerMissing_ = false;
     try {
         if (refusesFolder(folder))
@@ -131,6 +144,8 @@ void CCatalog::run() {
         else
             walk(ToUtf8(folder));
         readAll();
+        for (const std::u16string& notice : limitNotices_)
+            log_.append(notice);
         forgetVanishedFiles();
         if (textCache)
             textCache->endOfRun();
@@ -154,8 +169,8 @@ void CCatalog::walk(const std::string& nativeFolder) {
         static_cast<std::uint64_t>(self.st_ino) == contentsInode_)
         return;
     const std::string prefix = nativeFolder.back() == '/' ? nativeFolder : nativeFolder + "/";
-    for (int entries = 0; entries < kMaxEntriesPerFolder; ++entries) {
-        if (count() >= kMaxRecords || stopRequested_.load(std::memory_order_relaxed))
+    for (int entries = 0;; ++entries) {
+        if (stopRequested_.load(std::memory_order_relaxed))
             walkStopped_ = true;
         if (walkStopped_)
             return;
@@ -163,6 +178,14 @@ void CCatalog::walk(const std::string& nativeFolder) {
         const dirent* entry = readdir(dir.get());
         if (!entry)
             return; // the end of the listing, or an error: either way this folder is done
+        if (entries == kMaxEntriesPerFolder) {
+            // This entry is one past the limit: the folder holds more than is looked at.
+            walkCut_ = true;
+            limitNotices_.push_back(u"The folder " + FromUtf8(nativeFolder) + u" holds more than " +
+                                    NumberText(kMaxEntriesPerFolder) + u" entries: only the first " +
+                                    NumberText(kMaxEntriesPerFolder) + u" were looked at");
+            return;
+        }
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
             continue;
@@ -197,6 +220,14 @@ void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
     std::u16string extension = LowerExtension(path);
     if (!typeEnabled(extension))
         return;
+    if (count() >= documentLimit_) {
+        // The walk goes on past a full catalogue only to this document, so that it can say there
+        // are more: no further entry is looked at.
+        walkStopped_ = true;
+        limitNotices_.push_back(NumberText(count()) + u" documents were read; the folder holds more: "
+                                                      u"raise MaxDocuments to read them");
+        return;
+    }
     if ((extension == u"pdf" && size > kMaxPdfSize) || size > kMaxFileSize) {
         log_.append(path);
         log_.append(u"Maximum length exceeded:");
@@ -289,7 +320,7 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
 
 void CCatalog::forgetVanishedFiles() {
     // Only a walk that saw the whole folder knows which files are gone.
-    if (!textCache || walkStopped_ || stopRequested_.load() || refusesFolder(folder))
+    if (!textCache || walkStopped_ || walkCut_ || stopRequested_.load() || refusesFolder(folder))
         return;
     textCache->forgetMissing(ToUtf8(folder), std::move(seenFiles_));
     seenFiles_.clear();

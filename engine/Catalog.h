@@ -30,7 +30,10 @@ class RtfConverterControl;
 // The type switches are the catalogue's own, set before start().
 class CCatalog : public TypeSwitches {
 public:
-    static constexpr int kMaxRecords = 10000;
+    // Documents a run catalogues when neither the caller nor the setting MaxDocuments says
+    // otherwise, and the most either may ask for.
+    static constexpr int kDefaultMaxDocuments = 10000;
+    static constexpr int kMostDocuments = 1000000;
     static constexpr int kMaxEntriesPerFolder = 50000;
     static constexpr std::int64_t kMaxPdfSize = 16666666;
     static constexpr std::int64_t kMaxFileSize = 50000000;
@@ -55,6 +58,9 @@ public:
     ReaderLimits readerLimits;
     // Workers of the reading run; 0 takes the setting ReadingThreads (0 there: every hardware thread).
     int readingThreads = 0;
+    // Documents the next run catalogues at most; 0 takes the setting MaxDocuments (0 there, or
+    // none: kDefaultMaxDocuments). Bounded by kMostDocuments.
+    int maxDocuments = 0;
     // Texts read before, looked up before a document is read and stored after; null: none. The
     // catalogue and the log are the same with and without it. Owned by the program.
     TextCache* textCache = nullptr;
@@ -76,6 +82,9 @@ public:
     const std::string& wordTempPath() const { return tempFile_.path(); }
     // The last run read PDF and Office documents in this process for want of a reader helper.
     bool readerMissing() const { return readerMissing_; }
+    // What the last run left unread for a limit (the document cap, a folder's entries), one
+    // sentence each, as its log has them; empty when it read everything its types allow.
+    const std::vector<std::u16string>& limitNotices() const { return limitNotices_; }
 
     // True for a folder the reading run refuses to walk: a whole drive, or no folder at all.
     static bool refusesFolder(std::u16string_view folder) { return folder.size() <= 4; }
@@ -87,6 +96,8 @@ public:
     static bool worthCaching(std::u16string_view e);
     // The number of workers the next reading run uses.
     int workerCount() const;
+    // The number of documents the next reading run catalogues at most.
+    int documentLimit() const;
     // Called by each worker after it read a document, before the document is committed (a seam
     // for tests that stop a run or kill a helper at a chosen moment).
     std::function<void(int index, const ReaderHelper* helper)> afterRead;
@@ -125,6 +136,10 @@ private:
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;
+    // A folder's listing was cut at kMaxEntriesPerFolder: the walk did not see every file.
+    bool walkCut_ = false;
+    int documentLimit_ = kDefaultMaxDocuments;
+    std::vector<std::u16string> limitNotices_;
     // The run found no reader helper where one belongs, and read its documents in this process.
     bool readerMissing_ = false;
     // The program's own contents folder (device, inode), which the walk never enters: its

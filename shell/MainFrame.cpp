@@ -91,6 +91,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, Notifier& notifier, const std::u
     connect(toolBar_, &QToolBar::visibilityChanged, action(ID_VIEW_TOOLBAR), &QAction::setChecked);
     messagePane_ = new QLabel(QStringLiteral("Ready"), this);
     statusBar()->addWidget(messagePane_, 1);
+    limitPane_ = new QLabel(this);
+    limitPane_->setVisible(false);
+    statusBar()->addWidget(limitPane_);
     updateHistoryCommands();
 
     catalog_ = std::make_unique<CCatalog>(settings, runs_->sink(RunCoordinator::Reading), notifier);
@@ -389,6 +392,19 @@ QString CMainFrame::statusText() const {
     return messagePane_->text();
 }
 
+QString CMainFrame::limitText() const {
+    return limitPane_->isVisibleTo(this) ? limitPane_->text() : QString();
+}
+
+void CMainFrame::showLimitNotices() {
+    // Beside the closing text, which stays as it is, until the next run ends.
+    QStringList notices;
+    for (const std::u16string& notice : catalog_->limitNotices())
+        notices << QString::fromStdU16String(notice);
+    limitPane_->setText(notices.join(QStringLiteral(". ")));
+    limitPane_->setVisible(!notices.isEmpty());
+}
+
 void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payload) {
     switch (message) {
     case WM_ENGINE_STATUS:
@@ -409,6 +425,7 @@ void CMainFrame::engineMessage(std::uint32_t message, const std::u16string& payl
         // The newest run's last message: its thread is ending, and a run asked for from now on
         // starts at once.
         catalog_->waitForEnd();
+        showLimitNotices();
         documentPaths_.clear();
         for (int i = 0; i < catalog_->count(); ++i)
             documentPaths_.insert(catalog_->record(i).path);

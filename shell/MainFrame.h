@@ -84,6 +84,8 @@ public:
     CBarPanel* searchPanel() { return searchPanel_; }
     QAction* action(int command) const;
     QString statusText() const;
+    // What the status bar says the latest reading run left unread; empty when nothing.
+    QString limitText() const;
 
     bool resultsShown = true;
     std::int32_t showHomeWhenRead = 0;
@@ -109,6 +111,7 @@ private:
     void buildSearchBar();
     void updateHistoryCommands();
     void replaceCatalog(const std::u16string& folder);
+    void showLimitNotices();
     void startCatalog();
     void giveTypeSwitches(CCatalog& catalog) const;
     void cut();
@@ -125,6 +128,8 @@ private:
     std::unique_ptr<RunCoordinator> runs_;
     CBarPanel* searchPanel_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    // What the latest reading run left unread for a limit; hidden when it read everything.
+    QLabel* limitPane_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     CBarPanel* folderPanel_ = nullptr;
     CBarPanel* optionsPanel_ = nullptr;

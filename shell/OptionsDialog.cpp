@@ -1,5 +1,7 @@
 #include "shell/OptionsDialog.h"
 
+#include "engine/Catalog.h"
+
 #include <algorithm>
 
 #include <QCheckBox>
@@ -28,6 +30,11 @@ constexpr const char* kTypeCaptions[8] = {
 // Where each switch of the store's order (FilesText, FilesRtf, FilesDoc, FilesPdf, FilesDocx,
 // FilesXlsx, FilesPptx, FilesOdt) sits on the page.
 constexpr int kBoxOfSwitch[8] = {0, 1, 2, 4, 3, 5, 6, 7};
+
+// The cap a stored MaxDocuments gives a reading run.
+int EffectiveMaxDocuments(std::int32_t stored) {
+    return stored > 0 ? std::min<int>(stored, CCatalog::kMostDocuments) : CCatalog::kDefaultMaxDocuments;
+}
 
 int Checked(const QCheckBox* box) {
     return box->isChecked() ? 1 : 0;
@@ -106,9 +113,22 @@ QWidget* COptionsDialog::makeGeneralPage() {
     startupLayout->addWidget(startupEdit, 1);
     startupLayout->addWidget(browseButton);
 
+    auto* reading = new QGroupBox(QStringLiteral("Reading"), page);
+    maxDocumentsLabel = new QLabel(QStringLiteral("Documents read at most"), reading);
+    maxDocumentsSpin = new QSpinBox(reading);
+    maxDocumentsSpin->setRange(1, CCatalog::kMostDocuments);
+    maxDocumentsSpin->setGroupSeparatorShown(false);
+    maxDocumentsSpin->setValue(EffectiveMaxDocuments(sheet_.MaxDocuments));
+    maxDocumentsLabel->setBuddy(maxDocumentsSpin);
+    auto* readingLayout = new QHBoxLayout(reading);
+    readingLayout->addWidget(maxDocumentsLabel);
+    readingLayout->addWidget(maxDocumentsSpin);
+    readingLayout->addStretch(1);
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(results);
     layout->addWidget(startup);
+    layout->addWidget(reading);
     layout->addStretch(1);
 
     for (QCheckBox* box : {groupBox, limitLeftBox})
@@ -118,6 +138,7 @@ QWidget* COptionsDialog::makeGeneralPage() {
         enableApply();
     });
     connect(resultsSpin, &CStepSpinBox::stepped, this, &COptionsDialog::enableApply);
+    connect(maxDocumentsSpin, &QSpinBox::valueChanged, this, &COptionsDialog::enableApply);
     connect(browseButton, &QPushButton::clicked, this, [this] {
         const std::optional<QString> folder =
             sheet_.chooseFolder(this, QString::fromStdU16String(sheet_.StartupDirectory));
@@ -229,6 +250,12 @@ void COptionsDialog::save() {
         sheet_.reloadNeeded = 1;
     sheet_.FontSize = sheet_.pendingSize;
     store.writeInt(section, "FontSize", sheet_.FontSize);
+    // A profile that never chose a cap keeps none: it follows the default.
+    maxDocumentsSpin->interpretText();
+    if (maxDocumentsSpin->value() != EffectiveMaxDocuments(sheet_.MaxDocuments)) {
+        sheet_.MaxDocuments = maxDocumentsSpin->value();
+        store.writeInt(section, "MaxDocuments", sheet_.MaxDocuments);
+    }
     if (!sheet_.fileTypesVisited)
         return;
     // A page never shown in this opening still holds the switches: set its boxes first.

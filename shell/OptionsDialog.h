@@ -41,6 +41,8 @@ public:
     CStepSpinBox* resultsSpin = nullptr;
     QLineEdit* startupEdit = nullptr;
     QPushButton* browseButton = nullptr;
+    QLabel* maxDocumentsLabel = nullptr;
+    QSpinBox* maxDocumentsSpin = nullptr;
     // View
     QLabel* fontLabel = nullptr;
     QPushButton* chooseButton = nullptr;

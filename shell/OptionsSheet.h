@@ -41,6 +41,8 @@ public:
     std::u16string StartupDirectory;
     std::u16string FontFace;
     std::int32_t FontSize = 0;
+    // Documents a reading run catalogues at most; 0 (or missing) means the default of 10000.
+    std::int32_t MaxDocuments = 0;
 
     // The View page's choice, written by a save.
     std::u16string pendingFace;

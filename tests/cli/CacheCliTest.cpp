@@ -268,3 +268,24 @@ TEST(CacheCli, TheCacheIsTheUsersAloneAndARunLeavesNoLog) {
 }
 
 } // namespace
+
+TEST(SettingsCli, TheDocumentCapComesFromTheSettingsOrTheCommandAndWhatItLeftUnreadIsSaid) {
+    CacheScratch s;
+    const std::string search = "search --no-cache --list --program-dir pages ";
+    const std::string notice = "tessarel-cli: 3 documents were read; the folder holds more: raise MaxDocuments "
+                               "to read them\n";
+    s.writeSettings("MaxDocuments=3\n");
+    Result r = RunCli(search + "docs the", s.root());
+    EXPECT_NE(r.status, 2) << r.err;
+    EXPECT_EQ(r.err, notice);
+    r = RunCli(search + "--max-documents 100000 docs the", s.root());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("documents were read"), std::string::npos) << r.err;
+    r = RunCli(search + "--max-documents 1 docs the", s.root());
+    EXPECT_NE(r.err.find("tessarel-cli: 1 documents were read;"), std::string::npos) << r.err;
+    for (const char* wrong : {"0", "1000001", "many"}) {
+        r = RunCli(search + "--max-documents " + wrong + " docs the", s.root());
+        EXPECT_EQ(r.status, 2) << wrong;
+        EXPECT_NE(r.err.find("--max-documents takes a number from 1 to 1000000"), std::string::npos) << r.err;
+    }
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -206,12 +207,59 @@ TEST(ReadingRun, LongPathsAreKeptWhole) {
         }
 }
 
-TEST(ReadingRun, AtMostTenThousandRecords) {
+TEST(ReadingRun, AtMostTenThousandRecordsUnlessToldOtherwiseAndAFullCatalogueSaysSo) {
     TempDir docs;
     for (int i = 0; i < 10001; ++i)
         docs.write("d" + std::to_string(i / 1000) + "/f" + std::to_string(i) + ".txt", "");
+    const std::string notice = "10000 documents were read; the folder holds more: raise MaxDocuments to read them";
+    {
+        Engine e;
+        EXPECT_EQ(e.read(docs.path()).count(), 10000);
+        EXPECT_EQ(e.catalog->limitNotices(), std::vector<std::u16string>{FromUtf8(notice)});
+        const std::vector<std::string> log = LogLines(e);
+        EXPECT_EQ(std::count(log.begin(), log.end(), notice), 1);
+    }
+    {
+        // The setting lifts the cap; the whole folder fits, so nothing is said.
+        Engine e;
+        e.settings.writeInt(kSettingsSection, "MaxDocuments", 20000);
+        EXPECT_EQ(e.read(docs.path()).count(), 10001);
+        EXPECT_TRUE(e.catalog->limitNotices().empty());
+        const std::vector<std::string> log = LogLines(e);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [](const std::string& line) { return line.find("MaxDocuments") != line.npos; }),
+                  0);
+    }
+    {
+        // The caller's number (the command line's) goes before the setting's.
+        Engine e;
+        e.settings.writeInt(kSettingsSection, "MaxDocuments", 20000);
+        EXPECT_EQ(e.read(docs.path(), [](CCatalog& c) { c.maxDocuments = 3; }).count(), 3);
+        EXPECT_EQ(Utf8(e.catalog->limitNotices().at(0)).substr(0, 23), "3 documents were read; ");
+    }
+}
+
+TEST(ReadingRun, TheDocumentLimitFollowsTheSettingWithinItsBounds) {
     Engine e;
-    EXPECT_EQ(e.read(docs.path()).count(), 10000);
+    CCatalog c(e.settings, e.sink, e.notifier);
+    EXPECT_EQ(c.documentLimit(), 10000);
+    for (const auto& [stored, limit] : std::vector<std::pair<int, int>>{
+             {0, 10000}, {-5, 10000}, {1, 1}, {250000, 250000}, {1000000, 1000000}, {2000000000, 1000000}}) {
+        e.settings.writeInt(kSettingsSection, "MaxDocuments", stored);
+        EXPECT_EQ(c.documentLimit(), limit) << stored;
+    }
+    c.maxDocuments = 7;
+    EXPECT_EQ(c.documentLimit(), 7);
+}
+
+TEST(ReadingRun, AFullCatalogueIsNotSaidOfAFolderThatFitsExactly) {
+    TempDir docs;
+    for (int i = 0; i < 5; ++i)
+        docs.write("f" + std::to_string(i) + ".txt", "x");
+    docs.write("other.bin", "not a document");
+    Engine e;
+    EXPECT_EQ(e.read(docs.path(), [](CCatalog& c) { c.maxDocuments = 5; }).count(), 5);
+    EXPECT_TRUE(e.catalog->limitNotices().empty());
 }
 
 TEST(ReadingRun, AtMostFiftyThousandEntriesOfOneFolder) {
@@ -238,6 +286,12 @@ TEST(ReadingRun, AtMostFiftyThousandEntriesOfOneFolder) {
         subSeen |= std::string_view(d->d_name) == "sub";
     }
     EXPECT_EQ(c.count(), int(keptSeen) + int(subSeen));
+    // The folder that held more is named, once, in the log and to the caller.
+    const std::string notice = "The folder " + docs.path().string() +
+                               " holds more than 50000 entries: only the first 50000 were looked at";
+    EXPECT_EQ(c.limitNotices(), std::vector<std::u16string>{FromUtf8(notice)});
+    const std::vector<std::string> log = LogLines(e);
+    EXPECT_EQ(std::count(log.begin(), log.end(), notice), 1);
 }
 
 TEST(ReadingRun, AFileThatVanishesBeforeItIsReadGetsTheEmptyText) {
