@@ -393,6 +393,24 @@ private slots:
         QVERIFY(showsReadyPage());
     }
 
+    void aLimitThatLeftDocumentsUnreadIsShownBesideTheClosingText() {
+        folder->store.writeInt(kSettingsSection, "MaxDocuments", 1);
+        makeFrame(u"");
+        QVERIFY(WaitForPage(*frame, *loads));
+        frame->showHomeWhenRead = 0;
+        frame->StartReadingRun(sampleFolder().toStdU16String());
+        QVERIFY(showsReadyPage());
+        QCOMPARE(frame->statusText(), QStringLiteral("1 files have been processed."));
+        QCOMPARE(frame->limitText(),
+                 QStringLiteral("1 documents were read; the folder holds more: raise MaxDocuments to read them"));
+        // A later run that reads everything takes the notice away.
+        folder->store.writeInt(kSettingsSection, "MaxDocuments", 0);
+        QTemporaryDir second;
+        frame->StartReadingRun(secondFolder(second).toStdU16String());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->catalog()->isRunning() && frame->catalog()->count() == 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->limitText().isEmpty(), 30000);
+    }
+
     void aSearchOvertakenByANewFolderShowsNothing() {
         makeFrame(u"");
         QVERIFY(WaitForPage(*frame, *loads));

@@ -144,6 +144,32 @@ private slots:
         QCOMPARE(store.readInt(kSection, "ResultsPerFile", -1), 5);
     }
 
+    void documentsReadAtMostShowsTheCapAndStoresOnlyAChange() {
+        auto sheet = makeSheet();
+        auto dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        // No setting: the default cap, and a save leaves the profile without one.
+        QCOMPARE(dialog->maxDocumentsSpin->value(), 10000);
+        QCOMPARE(dialog->maxDocumentsSpin->maximum(), 1000000);
+        Click(dialog->groupBox);
+        Click(dialog->okButton);
+        QCOMPARE(store.readInt(kSection, "MaxDocuments", -1), -1);
+
+        dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        dialog->maxDocumentsSpin->selectAll();
+        QTest::keyClicks(dialog->maxDocumentsSpin, QStringLiteral("250000"));
+        QVERIFY(dialog->applyButton->isEnabled());
+        Click(dialog->okButton);
+        QCOMPARE(store.readInt(kSection, "MaxDocuments", -1), 250000);
+
+        // What is stored shows at the next opening; more than the most is shown as the most.
+        store.writeInt(kSection, "MaxDocuments", 5000000);
+        auto again = makeSheet();
+        dialog = again->createDialog(nullptr);
+        QCOMPARE(dialog->maxDocumentsSpin->value(), 1000000);
+    }
+
     void startupFolderFromBrowse() {
         auto sheet = makeSheet();
         QString initial;
