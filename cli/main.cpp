@@ -143,7 +143,7 @@ const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 2
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
                             [](Options& o, const std::string&) { o.unlimited = true; }};
 const OptionSpec kTypes{"--types", "LIST",
-                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt",
+                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,ods,odp,epub,mail",
                         [](Options& o, const std::string& v) {
                             o.types = SplitCommas(v);
                             for (const std::string& t : o.types)
@@ -169,7 +169,8 @@ const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
 // What a search leaves out, said where its usage is.
 const std::string kSearchLimits =
     "text files: " + ToUtf8(kDocumentTypes[0].extensions.substr(1)) +
-    "(read up to their first NUL byte)\n"
+    "(read up to their first NUL byte),\nand those of setting TextExtensions (by default " +
+    ToUtf8(kTextExtensionsOfToday) + ")\n"
     "a search word is cut to " + std::to_string(Query::kMaxWordLength) +
     " characters; it is given up in a document after " + std::to_string(Query::kRejectionLimit) +
     " occurrences\ninside longer words; at most " + std::to_string(CGroupList::kMaxBlocks) +
@@ -507,6 +508,10 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     }
     for (const DocumentType& type : kDocumentTypes)
         catalog.*type.switchOf = Has(o.types, type.name);
+    // The window's further text extensions hold for the command line too.
+    TypeSwitches stored;
+    ReadTypeSwitches(run.settings, stored);
+    catalog.TextExtensions = stored.TextExtensions;
     ProgressLine progress;
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);

@@ -99,7 +99,7 @@ int CCatalog::workerCount() const {
 }
 
 bool CCatalog::typeEnabled(std::u16string_view e) const {
-    const DocumentType* type = DocumentTypeOf(e);
+    const DocumentType* type = DocumentTypeOf(e, TextExtensions);
     return type && this->*type->switchOf == 1;
 }
 

@@ -17,8 +17,7 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     StartupDirectory = settings.readString(section, "StartupDirectory", u"");
     FontFace = settings.readString(section, "FontFace", u"");
     FontSize = settings.readInt(section, "FontSize", 0);
-    for (const DocumentType& type : kDocumentTypes)
-        this->*type.switchOf = settings.readInt(section, type.settingKey, 0);
+    ReadTypeSwitches(settings, *this);
     pendingFace = FontFace;
     pendingSize = FontSize;
 
