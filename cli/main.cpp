@@ -342,7 +342,10 @@ int Extract(const CommandSpec&, Options& o) {
     const std::string& contents = folder.path();
     TempTextFile temp;
     RtfConverterControl rtf;
-    const ReadContext context{contents, temp.acquire(contents), &rtf};
+    // What a reader says of a document goes to stderr after it.
+    std::vector<std::u16string> logLines;
+    ReadContext context{contents, temp.acquire(contents), &rtf};
+    context.logLines = &logLines;
     // A file that can't be read is reported and the others still extracted; the exit status
     // then tells a script that something was missing.
     int status = 0;
@@ -359,7 +362,11 @@ int Extract(const CommandSpec&, Options& o) {
             continue;
         }
         record.size = st.st_size;
-        if (!ReadDocumentText(record, context)) {
+        logLines.clear();
+        const bool read = ReadDocumentText(record, context);
+        for (const std::u16string& line : logLines)
+            std::fprintf(stderr, "tessarel-cli: %s: %s\n", path.c_str(), ToUtf8(line).c_str());
+        if (!read) {
             std::fprintf(stderr, "tessarel-cli: can't read %s\n", path.c_str());
             status = kError;
             continue;
