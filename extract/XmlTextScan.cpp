@@ -446,19 +446,32 @@ void ScanXhtmlText(std::u16string_view part, std::u16string& text) {
     std::u16string decoded;
     // White space in the markup is one blank between words, none at a line's start.
     bool spaceDue = false;
-    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
-        const std::size_t open = part.find(u'<', p);
-        decoded.clear();
-        AppendDecoded(part.substr(p, open == npos ? npos : open - p), decoded, true);
-        for (const char16_t c : decoded) {
-            if (IsXmlSpace(c)) {
+    auto appendCollapsed = [&](std::u16string_view piece) {
+        for (std::size_t i = 0; i < piece.size();) {
+            if (IsXmlSpace(piece[i])) {
                 spaceDue = true;
+                ++i;
                 continue;
             }
+            std::size_t word = i;
+            while (word < piece.size() && !IsXmlSpace(piece[word]))
+                ++word;
             if (spaceDue && !text.empty() && text.back() != u'\n')
                 text.push_back(u' ');
             spaceDue = false;
-            text.push_back(c);
+            text.append(piece.substr(i, word - i));
+            i = word;
+        }
+    };
+    for (std::size_t step = 0; step < kMaxScanSteps; ++step) {
+        const std::size_t open = part.find(u'<', p);
+        const std::u16string_view raw = part.substr(p, open == npos ? npos : open - p);
+        if (raw.find(u'&') == npos) {
+            appendCollapsed(raw);
+        } else {
+            decoded.clear();
+            AppendDecoded(raw, decoded, true);
+            appendCollapsed(decoded);
         }
         if (open == npos || !TagAt(part, open, tag))
             break;
