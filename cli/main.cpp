@@ -144,7 +144,7 @@ const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 2
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
                             [](Options& o, const std::string&) { o.unlimited = true; }};
 const OptionSpec kTypes{"--types", "LIST",
-                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt",
+                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,ods,odp,epub,mail",
                         [](Options& o, const std::string& v) {
                             o.types = SplitCommas(v);
                             for (const std::string& t : o.types)
@@ -176,7 +176,8 @@ const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
 // What a search leaves out, said where its usage is.
 const std::string kSearchLimits =
     "text files: " + ToUtf8(kDocumentTypes[0].extensions.substr(1)) +
-    "(read up to their first NUL byte)\n"
+    "(read up to their first NUL byte),\nand those of setting TextExtensions (by default " +
+    ToUtf8(kTextExtensionsOfToday) + ")\n"
     "a search word is cut to " + std::to_string(Query::kMaxWordLength) +
     " characters; it is given up in a document after " + std::to_string(Query::kRejectionLimit) +
     " occurrences\ninside longer words; at most " + std::to_string(CGroupList::kMaxBlocks) +
@@ -348,7 +349,10 @@ int Extract(const CommandSpec&, Options& o) {
     const std::string& contents = folder.path();
     TempTextFile temp;
     RtfConverterControl rtf;
-    const ReadContext context{contents, temp.acquire(contents), &rtf};
+    // What a reader says of a document goes to stderr after it.
+    std::vector<std::u16string> logLines;
+    ReadContext context{contents, temp.acquire(contents), &rtf};
+    context.logLines = &logLines;
     // A file that can't be read is reported and the others still extracted; the exit status
     // then tells a script that something was missing.
     int status = 0;
@@ -365,7 +369,11 @@ int Extract(const CommandSpec&, Options& o) {
             continue;
         }
         record.size = st.st_size;
-        if (!ReadDocumentText(record, context)) {
+        logLines.clear();
+        const bool read = ReadDocumentText(record, context);
+        for (const std::u16string& line : logLines)
+            std::fprintf(stderr, "tessarel-cli: %s: %s\n", path.c_str(), ToUtf8(line).c_str());
+        if (!read) {
             std::fprintf(stderr, "tessarel-cli: can't read %s\n", path.c_str());
             status = kError;
             continue;
@@ -515,6 +523,10 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     }
     for (const DocumentType& type : kDocumentTypes)
         catalog.*type.switchOf = Has(o.types, type.name);
+    // The window's further text extensions hold for the command line too.
+    TypeSwitches stored;
+    ReadTypeSwitches(run.settings, stored);
+    catalog.TextExtensions = stored.TextExtensions;
     ProgressLine progress;
     catalog.start();
     PumpUntil(run.sink, WM_READING_DONE, progress);

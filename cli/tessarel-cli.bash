@@ -51,7 +51,7 @@ _tessarel_cli() {
         # A comma-separated list: complete the type after the last comma.
         local done=${cur%,*} last=${cur##*,}
         [[ $done == "$cur" ]] && done="" || done="$done,"
-        COMPREPLY=($(compgen -P "$done" -W "text rtf doc pdf docx xlsx pptx odt" -- "$last"))
+        COMPREPLY=($(compgen -P "$done" -W "text rtf doc pdf docx xlsx pptx odt ods odp epub mail" -- "$last"))
         return
         ;;
     --program-dir)

@@ -83,7 +83,8 @@ void CCatalog::requestStop() {
 }
 
 bool CCatalog::readInHelper(std::u16string_view e) {
-    return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
+    return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" ||
+           e == u"ods" || e == u"odp" || e == u"epub";
 }
 
 bool CCatalog::worthCaching(std::u16string_view e) {
@@ -106,7 +107,7 @@ int CCatalog::documentLimit() const {
 }
 
 bool CCatalog::typeEnabled(std::u16string_view e) const {
-    const DocumentType* type = DocumentTypeOf(e);
+    const DocumentType* type = DocumentTypeOf(e, TextExtensions);
     return type && this->*type->switchOf == 1;
 }
 
@@ -257,8 +258,10 @@ bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
                            std::vector<std::u16string>& logLines) {
     // A reader that throws (out of memory on a huge document, a library's own error) costs only
     // its document: it gets the empty text and a log line, and the run goes on.
+    ReadContext logged = context;
+    logged.logLines = &logLines;
     try {
-        return readDocument(record, context);
+        return readDocument(record, logged);
     } catch (const std::exception& e) {
         logLines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "engine/Pages.h"
 
 #include "engine/Catalog.h"
+#include "engine/DocumentTypes.h"
 #include "engine/FileResults.h"
 #include "engine/Html.h"
 #include "engine/Paths.h"
@@ -62,7 +63,10 @@ void MakeDocumentHeader(FixedText& header, const FileRecord& record) {
     std::u16string padded = u" ";
     padded.append(written);
     padded.push_back(u' ');
-    const bool textIcon = CCatalog::textTypes.find(padded) != std::u16string_view::npos;
+    // The further text extensions have no pictures of their own: any extension no type names
+    // (one of setting TextExtensions) shows the plain-text icon as well.
+    const bool textIcon = CCatalog::textTypes.find(padded) != std::u16string_view::npos ||
+                          !DocumentTypeOf(Folded(written));
 
     // The fixed capacity was sized for short raw paths; the path goes in escaped, twice, and the
     // file name once, so the header makes room for their worst case and no piece is dropped.

@@ -2,6 +2,8 @@
 // What a reader borrows from the reading run besides its own record.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tessarel {
 
@@ -17,6 +19,14 @@ struct ReadContext {
     // The record's document, opened by the reading run for a reader helper, which can't open the
     // user's files by name; -1: the readers open it by name.
     int documentFd = -1;
+    // Where a reader's log lines for its document go (the reading run's log, a helper's reply);
+    // null: nowhere.
+    std::vector<std::u16string>* logLines = nullptr;
+
+    void log(std::u16string line) const {
+        if (logLines)
+            logLines->push_back(std::move(line));
+    }
 };
 
 } // namespace tessarel

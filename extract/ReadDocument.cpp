@@ -85,14 +85,16 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
     // plain-text, RTF and Word readers say so themselves; the archive and PDF libraries don't tell
     // a missing file from a damaged one, so their documents are opened here first.
-    const bool libraryReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"pdf";
+    const bool zipReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"ods" ||
+                           e == u"odp" || e == u"epub";
+    const bool libraryReader = zipReader || e == u"pdf";
     if (libraryReader && !OpenRecord(record, context.documentFd)) {
         record.text.clear();
         return false;
     }
     // Readers that go through the temporary file start from an empty one, so a reader that fails
     // can never hand this document the previous one's text.
-    const bool usesTempFile = e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
+    const bool usesTempFile = zipReader || e == u"doc";
     if (usesTempFile && !context.wordTempPath.empty())
         TruncateFile(context.wordTempPath);
 
@@ -108,6 +110,12 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadPptxText(record, context);
     else if (e == u"odt")
         ReadOdtText(record, context);
+    else if (e == u"ods")
+        ReadOdsText(record, context);
+    else if (e == u"odp")
+        ReadOdpText(record, context);
+    else if (e == u"epub")
+        ReadEpubText(record, context);
     else if (e == u"pdf")
         ReadPdfText(record, context);
     else if (e == u"rtf")

@@ -11,6 +11,9 @@ void ReadDocxText(FileRecord& record, const ReadContext& context);
 void ReadXlsxText(FileRecord& record, const ReadContext& context);
 void ReadPptxText(FileRecord& record, const ReadContext& context);
 void ReadOdtText(FileRecord& record, const ReadContext& context);
+void ReadOdsText(FileRecord& record, const ReadContext& context);
+void ReadOdpText(FileRecord& record, const ReadContext& context);
+void ReadEpubText(FileRecord& record, const ReadContext& context);
 void ReadPdfText(FileRecord& record, const ReadContext& context);
 
 } // namespace tessarel

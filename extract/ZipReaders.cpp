@@ -18,6 +18,10 @@ constexpr std::uint64_t kMaxInflatedBytes = 64ull * 1024 * 1024;
 constexpr int kMaxSlides = 1000;
 // Room for a text beyond its part's length, as the readers' buffers have.
 constexpr std::size_t kTextSlack = 1025;
+// Documents of a book's reading order read at most; each attempt, failed or not, takes one.
+constexpr std::size_t kMaxBookDocuments = 5000;
+// Members missing from a book named one by one in the log; a book missing more says how many.
+constexpr int kMaxMissingNamed = 8;
 
 std::string ArchivePath(const FileRecord& record) {
     return record.fileName();
@@ -95,6 +99,57 @@ void ReadXlsxText(FileRecord& record, const ReadContext& context) {
 
 void ReadOdtText(FileRecord& record, const ReadContext& context) {
     ReadNamedMember(record, context, "content.xml", ScanOdtText);
+}
+
+void ReadOdsText(FileRecord& record, const ReadContext& context) {
+    ReadNamedMember(record, context, "content.xml", ScanOdfText);
+}
+
+void ReadOdpText(FileRecord& record, const ReadContext& context) {
+    ReadNamedMember(record, context, "content.xml", ScanOdfText);
+}
+
+void ReadEpubText(FileRecord& record, const ReadContext& context) {
+    record.text.clear();
+    if (context.wordTempPath.empty())
+        return;
+    ZipArchive zip(ArchivePath(record), context.documentFd);
+    // The container, the package and every document of the book share one budget.
+    std::uint64_t budget = kMaxInflatedBytes;
+    std::u16string part;
+    if (!ExtractMember(zip, zip.findMember("META-INF/container.xml"), context, budget, part))
+        return;
+    const std::string packagePath = PackageDocumentPath(part);
+    if (packagePath.empty() || !ExtractMember(zip, zip.findMember(packagePath), context, budget, part))
+        return;
+    const BookPackage book = ReadBookPackage(part, packagePath, kMaxBookDocuments);
+    std::u16string text;
+    text.append(book.title);
+    int missing = 0;
+    for (const std::string& member : book.spine) {
+        if (budget == 0)
+            break;
+        const int index = zip.findMember(member);
+        if (index < 0) {
+            // Named in the log, the rest of the book still read.
+            if (++missing <= kMaxMissingNamed)
+                context.log(u"A part of the book is missing from its archive: " + FromUtf8(member));
+            continue;
+        }
+        if (!ExtractMember(zip, index, context, budget, part))
+            continue;
+        if (!text.empty() && text.back() != u'\n')
+            text.push_back(u'\n');
+        ScanXhtmlText(part, text);
+        if (text.size() >= kMaxTextUnits)
+            break;
+    }
+    if (book.itemsLeftOut)
+        context.log(u"The book's reading order is longer than " + NumberText(static_cast<long long>(kMaxBookDocuments)) +
+                    u" documents: the rest was not read.");
+    if (missing > kMaxMissingNamed)
+        context.log(u"Further parts missing from the book's archive: " + NumberText(missing - kMaxMissingNamed));
+    record.text = std::move(text);
 }
 
 void ReadPptxText(FileRecord& record, const ReadContext& context) {

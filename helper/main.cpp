@@ -80,8 +80,10 @@ ReadReply Read(const ReadRequest& request, const ReadContext& context) {
     record.nativePath = request.path;
     record.extension = request.extension;
     record.size = request.size;
+    ReadContext logged = context;
+    logged.logLines = &reply.logLines;
     try {
-        if (!ReadDocumentText(record, context))
+        if (!ReadDocumentText(record, logged))
             reply.status = ReadReply::Unread;
         reply.text = std::move(record.text);
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,6 @@
 #include "installer/InstallThread.h"
 
+#include "engine/DocumentTypes.h"
 #include "installer/DesktopEntry.h"
 #include "installer/InstallFiles.h"
 #include "installer/InstallLayout.h"
@@ -205,6 +206,11 @@ void CInstallThread::writeDefaultSettings() {
     store.writeInt(kSettingsSection, "FilesXlsx", 1);
     store.writeInt(kSettingsSection, "FilesPptx", 1);
     store.writeInt(kSettingsSection, "FilesOdt", 1);
+    store.writeInt(kSettingsSection, "FilesOds", 1);
+    store.writeInt(kSettingsSection, "FilesOdp", 1);
+    store.writeInt(kSettingsSection, "FilesEpub", 1);
+    store.writeInt(kSettingsSection, "FilesMail", 1);
+    store.writeString(kSettingsSection, "TextExtensions", std::u16string(kTextExtensionsOfToday));
     store.writeInt(kSettingsSection, "TextCache", 1);
 }
 

@@ -17,7 +17,7 @@
 namespace tessarel {
 namespace {
 
-constexpr const char* kTypeCaptions[8] = {
+constexpr const char* kTypeCaptions[kDocumentTypeCount] = {
     "Text files (txt, html, htm, c, cpp, h, java, jsp, xml, php, properties, pl, plx and others)",
     "Rich text format files (rtf)",
     "Microsoft Word 97-2003 documents (doc)",
@@ -26,10 +26,14 @@ constexpr const char* kTypeCaptions[8] = {
     "Microsoft Excel spreadsheets (xlsx)",
     "Microsoft PowerPoint files (pptx)",
     "OpenOffice document text (odt)",
+    "OpenDocument spreadsheets (ods)",
+    "OpenDocument presentations (odp)",
+    "EPUB books (epub)",
+    "E-mail messages and mailboxes (eml, mbox)",
 };
 // Where each switch of the store's order (FilesText, FilesRtf, FilesDoc, FilesPdf, FilesDocx,
-// FilesXlsx, FilesPptx, FilesOdt) sits on the page.
-constexpr int kBoxOfSwitch[8] = {0, 1, 2, 4, 3, 5, 6, 7};
+// FilesXlsx, FilesPptx, FilesOdt, then the later ones) sits on the page.
+constexpr int kBoxOfSwitch[kDocumentTypeCount] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11};
 
 // The cap a stored MaxDocuments gives a reading run.
 int EffectiveMaxDocuments(std::int32_t stored) {
@@ -186,20 +190,26 @@ QWidget* COptionsDialog::makeFileTypesPage() {
     auto* page = new QWidget;
     auto* group = new QGroupBox(QStringLiteral("Search in files of type"), page);
     auto* groupLayout = new QVBoxLayout(group);
-    for (int i = 0; i < 8; ++i) {
-        typeBoxes[static_cast<std::size_t>(i)] = new QCheckBox(QString::fromLatin1(kTypeCaptions[i]), group);
-        groupLayout->addWidget(typeBoxes[static_cast<std::size_t>(i)]);
-        connect(typeBoxes[static_cast<std::size_t>(i)], &QCheckBox::clicked, this,
-                &COptionsDialog::enableApply);
+    for (std::size_t i = 0; i < kDocumentTypeCount; ++i) {
+        typeBoxes[i] = new QCheckBox(QString::fromLatin1(kTypeCaptions[i]), group);
+        groupLayout->addWidget(typeBoxes[i]);
+        connect(typeBoxes[i], &QCheckBox::clicked, this, &COptionsDialog::enableApply);
     }
+    auto* extensions = new QGroupBox(QStringLiteral("Further text and source file extensions"), page);
+    textExtensionsEdit = new QLineEdit(extensions);
+    textExtensionsEdit->setToolTip(QStringLiteral("Separated by blanks; the text files above are always read"));
+    auto* extensionsLayout = new QVBoxLayout(extensions);
+    extensionsLayout->addWidget(textExtensionsEdit);
+    connect(textExtensionsEdit, &QLineEdit::textEdited, this, &COptionsDialog::enableApply);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
+    layout->addWidget(extensions);
     layout->addStretch(1);
     return page;
 }
 
 std::int32_t* COptionsDialog::switchOf(int box) {
-    for (int s = 0; s < 8; ++s)
+    for (std::size_t s = 0; s < kDocumentTypeCount; ++s)
         if (kBoxOfSwitch[s] == box)
             return &(sheet_.*kDocumentTypes[s].switchOf);
     return nullptr;
@@ -210,8 +220,9 @@ void COptionsDialog::showFileTypes() {
     if (fileTypesShown_)
         return;
     fileTypesShown_ = true;
-    for (int i = 0; i < 8; ++i)
-        typeBoxes[static_cast<std::size_t>(i)]->setChecked(*switchOf(i) == 1);
+    for (std::size_t i = 0; i < kDocumentTypeCount; ++i)
+        typeBoxes[i]->setChecked(*switchOf(static_cast<int>(i)) == 1);
+    textExtensionsEdit->setText(QString::fromStdU16String(sheet_.TextExtensions));
     sheet_.fileTypesVisited = true;
 }
 
@@ -260,11 +271,13 @@ void COptionsDialog::save() {
         return;
     // A page never shown in this opening still holds the switches: set its boxes first.
     showFileTypes();
-    for (int s = 0; s < 8; ++s) {
+    for (std::size_t s = 0; s < kDocumentTypeCount; ++s) {
         const int box = kBoxOfSwitch[s];
         *switchOf(box) = Checked(typeBoxes[static_cast<std::size_t>(box)]);
         store.writeInt(section, kDocumentTypes[s].settingKey, *switchOf(box));
     }
+    sheet_.TextExtensions = NormalizedTextExtensions(textExtensionsEdit->text().toStdU16String());
+    store.writeString(section, "TextExtensions", sheet_.TextExtensions);
 }
 
 void COptionsDialog::apply() {

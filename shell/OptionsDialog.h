@@ -47,8 +47,10 @@ public:
     QLabel* fontLabel = nullptr;
     QPushButton* chooseButton = nullptr;
     // File types, in the order of the switches FilesText, FilesRtf, FilesDoc, FilesDocx, FilesPdf,
-    // FilesXlsx, FilesPptx, FilesOdt as the page lists them
-    std::array<QCheckBox*, 8> typeBoxes{};
+    // FilesXlsx, FilesPptx, FilesOdt, FilesOds, FilesOdp, FilesEpub, FilesMail as the page lists them
+    std::array<QCheckBox*, kDocumentTypeCount> typeBoxes{};
+    // The text type's further extensions (setting TextExtensions)
+    QLineEdit* textExtensionsEdit = nullptr;
     // Buttons
     QTabWidget* tabs = nullptr;
     QPushButton* okButton = nullptr;

@@ -18,8 +18,7 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     FontFace = settings.readString(section, "FontFace", u"");
     FontSize = settings.readInt(section, "FontSize", 0);
     MaxDocuments = settings.readInt(section, "MaxDocuments", 0);
-    for (const DocumentType& type : kDocumentTypes)
-        this->*type.switchOf = settings.readInt(section, type.settingKey, 0);
+    ReadTypeSwitches(settings, *this);
     pendingFace = FontFace;
     pendingSize = FontSize;
 

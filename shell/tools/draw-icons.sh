@@ -22,6 +22,11 @@ page docx '#2B5797' DOCX
 page xlsx '#207245' XLSX
 page pptx '#D24726' PPTX
 page odt  '#1F8FCE' ODT
+page ods  '#1E9E4A' ODS
+page odp  '#C7461C' ODP
+page epub '#6E4FA3' EPUB
+page eml  '#B8860B' EML
+page mbox '#B8860B' MBOX
 page html '#E08A1E' HTML
 page htm  '#E08A1E' HTM
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -120,6 +121,51 @@ TEST(Cli, ExtractOfAFileThatCantBeReadEndsWithStatus2AfterTheOthers) {
     const Result noFolder =
         RunCli("search " + Quoted((scratch.path() / "absent").string()) + " word", scratch.path());
     EXPECT_EQ(noFolder.status, 2);
+}
+
+// The files a --list search shows, by name, in page order.
+std::vector<std::string> ListedFiles(const std::string& out) {
+    std::vector<std::string> files;
+    std::istringstream lines(out);
+    std::string line;
+    for (int skipped = 0; skipped < 2 && std::getline(lines, line); ++skipped) {
+    }
+    while (std::getline(lines, line)) {
+        const std::string name = fs::path(line.substr(0, line.find('\t'))).filename().string();
+        if (files.empty() || files.back() != name)
+            files.push_back(name);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(Cli, LaterTypesAndTheTextExtensionsOfTheSettings) {
+    Scratch scratch;
+    const fs::path folder = scratch.path() / "docs";
+    fs::create_directories(folder);
+    std::ofstream(folder / "notes.md") << "quokka in markdown";
+    std::ofstream(folder / "build.toml") << "name = \"quokka\"";
+    std::ofstream(folder / "plain.txt") << "quokka in text";
+    fs::copy_file(fs::path(TESSAREL_TEST_DATA) / "odf/two-sheets.ods", folder / "sheets.ods");
+    const fs::path config = scratch.path() / "config";
+    fs::create_directories(config / "Quendralight");
+    const std::string prelude = "export XDG_CONFIG_HOME=" + Quoted(config.string()) + ";";
+    const std::string where = " --list " + Quoted(folder.string());
+
+    Result r = RunCli("search --types text" + where + " quokka", scratch.path(), prelude);
+    EXPECT_EQ(ListedFiles(r.out), (std::vector<std::string>{"build.toml", "notes.md", "plain.txt"}));
+    std::ofstream(config / "Quendralight/Tessarel.conf") << "[Settings]\nTextExtensions=toml\n";
+    r = RunCli("search --types text" + where + " quokka", scratch.path(), prelude);
+    EXPECT_EQ(ListedFiles(r.out), (std::vector<std::string>{"build.toml", "plain.txt"}));
+
+    r = RunCli("search --types ods,odp,epub,mail" + where + " Ωμέγα", scratch.path(), prelude);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ListedFiles(r.out), (std::vector<std::string>{"sheets.ods"}));
+    r = RunCli("search --types text,odp" + where + " Ωμέγα", scratch.path(), prelude);
+    EXPECT_EQ(r.status, 1);
+    r = RunCli("search --types email" + where + " Ωμέγα", scratch.path(), prelude);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown type: email"), std::string::npos);
 }
 
 TEST(Cli, ErrorsAreOneLineAndNonZero) {

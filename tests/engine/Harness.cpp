@@ -67,6 +67,7 @@ CCatalog& Engine::read(const fs::path& folder, const std::function<void(CCatalog
     catalog->folder = FromUtf8(folder.string());
     catalog->FilesText = catalog->FilesRtf = catalog->FilesDoc = catalog->FilesPdf = 1;
     catalog->FilesDocx = catalog->FilesXlsx = catalog->FilesPptx = catalog->FilesOdt = 1;
+    catalog->FilesOds = catalog->FilesOdp = catalog->FilesEpub = catalog->FilesMail = 1;
     configure(*catalog);
     catalog->run();
     return *catalog;

@@ -57,6 +57,12 @@ TEST(DocumentHeader, IconNames) {
     EXPECT_EQ(icon(u"/d/a.cpp"), u"txt");
     EXPECT_EQ(icon(u"/d/a.rtf"), u"txt");
     EXPECT_EQ(icon(u"/d/a.docx"), u"docx");
+    EXPECT_EQ(icon(u"/d/a.ods"), u"ods");
+    EXPECT_EQ(icon(u"/d/a.epub"), u"epub");
+    EXPECT_EQ(icon(u"/d/a.mbox"), u"mbox");
+    // The further text extensions have no pictures of their own.
+    EXPECT_EQ(icon(u"/d/README.md"), u"txt");
+    EXPECT_EQ(icon(u"/d/a.YAML"), u"txt");
 }
 
 TEST(DocumentHeader, PathsAreEscapedAndPercentSignsKeptForTheView) {

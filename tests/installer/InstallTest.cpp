@@ -2,6 +2,7 @@
 
 #include "TestHome.h"
 
+#include "engine/DocumentTypes.h"
 #include "installer/DesktopEntry.h"
 #include "installer/InstallLayout.h"
 #include "installer/InstallManifest.h"
@@ -172,6 +173,11 @@ private slots:
             {"FilesXlsx", 1},
             {"FilesPptx", 1},
             {"FilesOdt", 1},
+            {"FilesOds", 1},
+            {"FilesOdp", 1},
+            {"FilesEpub", 1},
+            {"FilesMail", 1},
+            {"TextExtensions", QString::fromStdU16String(std::u16string(kTextExtensionsOfToday))},
             {"TextCache", 1}};
         for (const auto& [key, value] : settings)
             QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(),

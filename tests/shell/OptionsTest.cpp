@@ -19,8 +19,9 @@ using namespace tessarel::testing;
 namespace {
 
 const std::string kSection = kSettingsSection;
-const char* const kSwitchKeys[] = {"FilesText", "FilesRtf",  "FilesDoc",  "FilesPdf",
-                                   "FilesDocx", "FilesXlsx", "FilesPptx", "FilesOdt"};
+const char* const kSwitchKeys[] = {"FilesText", "FilesRtf",  "FilesDoc",  "FilesPdf", "FilesDocx",
+                                   "FilesXlsx", "FilesPptx", "FilesOdt",  "FilesOds", "FilesOdp",
+                                   "FilesEpub", "FilesMail", "TextExtensions"};
 
 // A check box takes clicks on its box and caption only, not on the rest of its row.
 void Click(QAbstractButton* button) {
@@ -65,6 +66,9 @@ private slots:
         QCOMPARE(sheet.FilesText + sheet.FilesRtf + sheet.FilesDoc + sheet.FilesPdf + sheet.FilesDocx +
                      sheet.FilesXlsx + sheet.FilesPptx + sheet.FilesOdt,
                  0);
+        // The later types are on and the text type takes today's extensions until said otherwise.
+        QCOMPARE(sheet.FilesOds + sheet.FilesOdp + sheet.FilesEpub + sheet.FilesMail, 4);
+        QCOMPARE(sheet.TextExtensions, std::u16string(kTextExtensionsOfToday));
     }
 
     void okAtOnceWritesNothing() {
@@ -213,6 +217,43 @@ private slots:
         QCOMPARE(sheet->FilesDocx, 1);
         QCOMPARE(reloads, 0);
         QVERIFY(!dialog->applyButton->isEnabled());
+    }
+
+    void laterTypesAndTextExtensionsAreEditedOnTheTypesPage() {
+        store.writeInt(kSection, "FilesOdp", 0);
+        store.writeString(kSection, "TextExtensions", u"md py");
+        auto sheet = makeSheet();
+        auto dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        dialog->tabs->setCurrentIndex(2);
+        QCOMPARE(dialog->typeBoxes[7]->text(), QStringLiteral("OpenOffice document text (odt)"));
+        QCOMPARE(dialog->typeBoxes[8]->text(), QStringLiteral("OpenDocument spreadsheets (ods)"));
+        QCOMPARE(dialog->typeBoxes[11]->text(), QStringLiteral("E-mail messages and mailboxes (eml, mbox)"));
+        QVERIFY(dialog->typeBoxes[8]->isChecked());   // FilesOds, missing: on
+        QVERIFY(!dialog->typeBoxes[9]->isChecked());  // FilesOdp
+        QVERIFY(dialog->typeBoxes[10]->isChecked());  // FilesEpub
+        QCOMPARE(dialog->textExtensionsEdit->text(), QStringLiteral("md py"));
+        QVERIFY(!dialog->applyButton->isEnabled());
+        dialog->textExtensionsEdit->selectAll();
+        QTest::keyClicks(dialog->textExtensionsEdit, QStringLiteral("Toml, .RST  md"));
+        QVERIFY(dialog->applyButton->isEnabled());
+        Click(dialog->typeBoxes[11]);
+        Click(dialog->applyButton);
+        QCOMPARE(store.readInt(kSection, "FilesMail", -1), 0);
+        QCOMPARE(store.readInt(kSection, "FilesOds", -1), 1);
+        QCOMPARE(store.readInt(kSection, "FilesOdp", -1), 0);
+        QCOMPARE(store.readString(kSection, "TextExtensions", u"unset"), std::u16string(u"toml rst md"));
+        QCOMPARE(sheet->TextExtensions, std::u16string(u"toml rst md"));
+        QCOMPARE(sheet->FilesMail, 0);
+        // Emptied, the field leaves the seventeen alone, and says so to the next opening.
+        dialog->textExtensionsEdit->selectAll();
+        QTest::keyClick(dialog->textExtensionsEdit, Qt::Key_Delete);
+        Click(dialog->okButton);
+        QCOMPARE(store.readString(kSection, "TextExtensions", u"unset"), std::u16string());
+        auto again = sheet->createDialog(nullptr);
+        again->show();
+        again->tabs->setCurrentIndex(2);
+        QCOMPARE(again->textExtensionsEdit->text(), QString());
     }
 
     void fileTypesPageNeverShownLeavesSwitches() {
