@@ -199,7 +199,9 @@ void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
     }
     CatalogRecord& record = records_.emplace_back();
     record.path = std::move(path);
-    record.nativePath = nativePath;
+    // A name that is UTF-8 throughout is the path's own UTF-8 (fileName()): only other names keep their bytes.
+    if (!IsValidUtf8(nativePath))
+        record.nativePath = nativePath;
     record.extension = std::move(extension);
     record.size = size;
     record.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
@@ -275,8 +277,8 @@ void CCatalog::readCached(int index, FileRecord& record, const ReadContext& cont
         return;
     // A file that changed while it was read may have given half old, half new text.
     struct stat after;
-    if (::stat(record.nativePath.c_str(), &after) == 0 &&
-        cacheKeyOf(after, record.nativePath, record.extension) == key)
+    const std::string name = record.fileName();
+    if (::stat(name.c_str(), &after) == 0 && cacheKeyOf(after, name, record.extension) == key)
         textCache->store(key, record.text, logLines);
 }
 

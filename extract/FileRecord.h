@@ -13,7 +13,8 @@ struct FileInfo {
     // Full path as the walk produced it, for pages and links. Paths are unbounded strings, so a
     // long path is never cut into another file's name.
     std::u16string path;
-    // The same path as the file-name bytes, for opening the file (a name that is not UTF-8 still opens).
+    // The same path as the file-name bytes, for opening the file (a name that is not UTF-8 still
+    // opens); the catalogue leaves it empty when they are the path's own UTF-8.
     std::string nativePath;
     // After the last "." of the path, lower-cased.
     std::u16string extension;
