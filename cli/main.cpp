@@ -422,11 +422,8 @@ void PumpUntil(QueuedEngineSink& sink, std::uint32_t until, ProgressLine& progre
 }
 
 std::u16string Fragment(const CCatalog& catalog, int index, long long start, long long length) {
-    const std::u16string_view text = catalog.record(index).text;
     const auto from = static_cast<std::size_t>(std::max<long long>(start, 0));
-    return from < text.size()
-               ? std::u16string(text.substr(from, static_cast<std::size_t>(std::max<long long>(length, 0))))
-               : std::u16string();
+    return catalog.record(index).text.utf16(from, static_cast<std::size_t>(std::max<long long>(length, 0)));
 }
 
 std::u16string Fragment(const CCatalog& catalog, const SearchHit& hit) {
@@ -446,7 +443,7 @@ void PrintHitsTabbed(const CCatalog& catalog, const std::vector<SearchHit>& hits
 }
 
 // A path's bytes as JSON: "path" readable, and "path_hex" exact whenever "path" had to replace.
-std::string JsonPathMembers(const FileRecord& record) {
+std::string JsonPathMembers(const FileInfo& record) {
     const std::string bytes = record.fileName();
     std::string members = "\"path\":" + JsonStringOfBytes(bytes);
     if (!IsValidUtf8(bytes))

@@ -39,12 +39,6 @@ std::u16string LowerExtension(std::u16string_view path) {
     return e;
 }
 
-// Empties a text and gives its storage back.
-void Forget(std::pmr::u16string& text) {
-    text.clear();
-    text.shrink_to_fit();
-}
-
 } // namespace
 
 CCatalog::CCatalog(SettingsStore& settings, EngineSink& sink, Notifier& notifier)
@@ -235,9 +229,11 @@ void CCatalog::addFile(const std::string& nativePath, const struct stat& st) {
         log_.append(NumberText(size));
         return;
     }
-    FileRecord& record = records_.emplace_back(&texts_);
+    CatalogRecord& record = records_.emplace_back();
     record.path = std::move(path);
-    record.nativePath = nativePath;
+    // A name that is UTF-8 throughout is the path's own UTF-8 (fileName()): only other names keep their bytes.
+    if (!IsValidUtf8(nativePath))
+        record.nativePath = nativePath;
     record.extension = std::move(extension);
     record.size = size;
     record.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
@@ -267,7 +263,7 @@ bool CCatalog::readGuarded(FileRecord& record, const ReadContext& context,
     } catch (...) {
         logLines.push_back(u"Can't read the document.");
     }
-    Forget(record.text);
+    record.text.clear();
     return false;
 }
 
@@ -283,25 +279,24 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
     std::string why;
     switch (helper->read(record, reply, stopPipe_[0], why)) {
     case ReaderHelper::Outcome::Read:
-        record.text = reply.text; // into the catalogue's own storage
+        record.text.assign(reply.text.begin(), reply.text.end());
         logLines = std::move(reply.logLines);
         return reply.status == ReadReply::Read;
     case ReaderHelper::Outcome::Failed:
-        Forget(record.text);
+        record.text.clear();
         logLines.push_back(u"The document could not be read: " + FromUtf8(why));
         logLines.insert(logLines.end(), reply.logLines.begin(), reply.logLines.end());
         return false;
     case ReaderHelper::Outcome::NotStarted:
     case ReaderHelper::Outcome::Stopped:
-        Forget(record.text);
+        record.text.clear();
         return false;
     }
     return false;
 }
 
-void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* helper,
+void CCatalog::readCached(int index, FileRecord& record, const ReadContext& context, ReaderHelper* helper,
                           std::vector<std::u16string>& logLines) {
-    FileRecord& record = records_[static_cast<std::size_t>(index)];
     if (!textCache || !worthCaching(record.extension)) {
         readOne(record, context, helper, logLines);
         return;
@@ -316,9 +311,20 @@ void CCatalog::readCached(int index, const ReadContext& context, ReaderHelper* h
         return;
     // A file that changed while it was read may have given half old, half new text.
     struct stat after;
-    if (::stat(record.nativePath.c_str(), &after) == 0 &&
-        cacheKeyOf(after, record.nativePath, record.extension) == key)
+    const std::string name = record.fileName();
+    if (::stat(name.c_str(), &after) == 0 && cacheKeyOf(after, name, record.extension) == key)
         textCache->store(key, record.text, logLines);
+}
+
+void CCatalog::commitText(int index, std::u16string_view text, std::u16string& foldBuffer) {
+    CatalogRecord& record = records_[static_cast<std::size_t>(index)];
+    record.text = CompactText::store(texts_, text, !narrowTexts);
+    if (record.foldsAsRead())
+        return;
+    if (foldBuffer.size() < text.size())
+        foldBuffer.resize(text.size());
+    FoldUnitsInto(text.data(), text.size(), foldBuffer.data());
+    record.foldedText = CompactText::store(texts_, std::u16string_view(foldBuffer).substr(0, text.size()), !narrowTexts);
 }
 
 void CCatalog::forgetVanishedFiles() {
@@ -350,20 +356,25 @@ void CCatalog::readWorker(ReadingState& state, int worker) {
         helper = std::make_unique<ReaderHelper>(readerExecutable, contentsPath_, readerLimits, state.readers);
     // The window's RTF converter serves one worker; the others use converters of their own.
     const ReadContext context{contentsPath_, tempFile_.path(), worker == 0 ? rtf : nullptr};
+    // The worker's own buffers, grown to its largest document: the catalogue keeps only the
+    // compact copy of each text.
+    FileRecord reading;
+    std::u16string foldBuffer;
     for (;;) {
         if (stopRequested_.load(std::memory_order_relaxed))
             break;
         const int i = state.next.fetch_add(1);
         if (i >= n)
             break;
-        FileRecord& record = records_[static_cast<std::size_t>(i)];
         std::vector<std::u16string> lines;
         try {
-            readCached(i, context, helper.get(), lines);
-            FoldInto(record.foldedText, record.text);
+            static_cast<FileInfo&>(reading) = records_[static_cast<std::size_t>(i)];
+            reading.text.clear();
+            readCached(i, reading, context, helper.get(), lines);
+            commitText(i, reading.text, foldBuffer);
         } catch (const std::exception& e) {
-            Forget(record.text);
-            Forget(record.foldedText);
+            records_[static_cast<std::size_t>(i)].text = {};
+            records_[static_cast<std::size_t>(i)].foldedText = {};
             lines.push_back(u"Can't read the document: " + FromUtf8(e.what()));
         }
         if (afterRead)
@@ -399,7 +410,7 @@ void CCatalog::readAll() {
     const bool missing =
         readerExecutable.empty() ? ReaderHelper::locate().empty() : !ReaderHelper::runnable(readerExecutable);
     if (missing && std::any_of(records_.begin(), records_.end(),
-                               [](const FileRecord& r) { return readInHelper(r.extension); })) {
+                               [](const CatalogRecord& r) { return readInHelper(r.extension); })) {
         readerMissing_ = true;
         log_.append(std::u16string(kNoReaderHelper));
     }

@@ -10,6 +10,7 @@
 #include "extract/TempTextFile.h"
 #include "platform/EngineSink.h"
 #include "platform/Notifier.h"
+#include "platform/CompactText.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextArena.h"
 #include "platform/Worker.h"
@@ -26,6 +27,16 @@
 namespace tessarel {
 
 class RtfConverterControl;
+
+// One catalogued document: its description and its text, kept in the catalogue's arena.
+struct CatalogRecord : FileInfo {
+    CompactText text;
+    // What the case-blind search reads, as long as `text`: empty for a narrow text, which the
+    // search folds as it reads it (foldsAsRead()).
+    CompactText foldedText;
+
+    bool foldsAsRead() const { return text.narrow() && NarrowFoldTable() != nullptr; }
+};
 
 // The type switches are the catalogue's own, set before start().
 class CCatalog : public TypeSwitches {
@@ -64,6 +75,9 @@ public:
     // Texts read before, looked up before a document is read and stored after; null: none. The
     // catalogue and the log are the same with and without it. Owned by the program.
     TextCache* textCache = nullptr;
+    // False keeps every text in UTF-16 with a folded copy, as a text with a unit above 255 is
+    // kept; tests compare the search of both kinds.
+    bool narrowTexts = true;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -77,7 +91,7 @@ public:
 
     // Read access, valid once the run has ended.
     int count() const { return static_cast<int>(records_.size()); }
-    const FileRecord& record(int index) const { return records_[static_cast<std::size_t>(index)]; }
+    const CatalogRecord& record(int index) const { return records_[static_cast<std::size_t>(index)]; }
     const std::string& contentsPath() const { return contentsPath_; }
     const std::string& wordTempPath() const { return tempFile_.path(); }
     // The last run read PDF and Office documents in this process for want of a reader helper.
@@ -113,8 +127,10 @@ private:
     bool readOne(FileRecord& record, const ReadContext& context, ReaderHelper* helper,
                  std::vector<std::u16string>& logLines);
     bool readGuarded(FileRecord& record, const ReadContext& context, std::vector<std::u16string>& logLines);
-    void readCached(int index, const ReadContext& context, ReaderHelper* helper,
+    void readCached(int index, FileRecord& record, const ReadContext& context, ReaderHelper* helper,
                     std::vector<std::u16string>& logLines);
+    // Stores what a worker read as the text of record `index`.
+    void commitText(int index, std::u16string_view text, std::u16string& foldBuffer);
     void forgetVanishedFiles();
     TextCacheKey cacheKeyOf(const struct stat& st, const std::string& nativePath,
                             std::u16string_view extension) const;
@@ -126,7 +142,7 @@ private:
     CLogFile log_;
     // Holds the records' texts; declared before them, so that it outlives them.
     TextArena texts_;
-    std::vector<FileRecord> records_;
+    std::vector<CatalogRecord> records_;
     // The text cache's key of each record, when there is a cache.
     std::vector<TextCacheKey> cacheKeys_;
     // Every file the walk found, read or not (a type switched off, too large): the cache keeps

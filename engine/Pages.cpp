@@ -58,7 +58,7 @@ std::u16string FileInfoText(std::int64_t size, std::int64_t modified) {
     return Widen(text);
 }
 
-void MakeDocumentHeader(FixedText& header, const FileRecord& record) {
+void MakeDocumentHeader(FixedText& header, const FileInfo& record) {
     const std::u16string_view written = WrittenExtension(record.path);
     std::u16string padded = u" ";
     padded.append(written);

@@ -18,7 +18,7 @@ std::u16string_view FileNameOf(std::u16string_view path);
 
 // The document header: icon, "open#" link with the file name, size and date, and the full path.
 // Each piece goes into `header` only if it fits.
-void MakeDocumentHeader(FixedText& header, const FileRecord& record);
+void MakeDocumentHeader(FixedText& header, const FileInfo& record);
 // One result line: the "show#" link of a fragment shown as `fragment`.
 std::u16string ResultLine(int index, std::size_t offset, std::size_t length, std::u16string_view fragment);
 // "%d KB, %d.%d.%d %d:%d" of a record's size and local modification time.

@@ -54,7 +54,9 @@ char32_t CodePoint(char16_t high, char16_t low) {
 
 bool IsSeparator(char16_t c) { return !IsWordCharacter(c); }
 
-bool StartsAtWordBoundary(std::u16string_view text, std::size_t pos) {
+namespace {
+
+template <typename Units> bool StartsAtBoundary(const Units& text, std::size_t pos) {
     if (pos == 0)
         return true;
     const char16_t before = text[pos - 1];
@@ -63,7 +65,7 @@ bool StartsAtWordBoundary(std::u16string_view text, std::size_t pos) {
     return IsSeparator(before);
 }
 
-bool EndsAtWordBoundary(std::u16string_view text, std::size_t end) {
+template <typename Units> bool EndsAtBoundary(const Units& text, std::size_t end) {
     if (end >= text.size())
         return true;
     const char16_t after = text[end];
@@ -72,11 +74,20 @@ bool EndsAtWordBoundary(std::u16string_view text, std::size_t end) {
     return IsSeparator(after);
 }
 
+} // namespace
+
+bool StartsAtWordBoundary(std::u16string_view text, std::size_t pos) { return StartsAtBoundary(text, pos); }
+bool EndsAtWordBoundary(std::u16string_view text, std::size_t end) { return EndsAtBoundary(text, end); }
+bool StartsAtWordBoundary(const NarrowUnits& text, std::size_t pos) { return StartsAtBoundary(text, pos); }
+bool EndsAtWordBoundary(const NarrowUnits& text, std::size_t end) { return EndsAtBoundary(text, end); }
+bool StartsAtWordBoundary(const FoldedNarrowUnits& text, std::size_t pos) { return StartsAtBoundary(text, pos); }
+bool EndsAtWordBoundary(const FoldedNarrowUnits& text, std::size_t end) { return EndsAtBoundary(text, end); }
+
 namespace {
 
 // The fragment rule, with `endsNothing` telling which sentence ends to pass over.
-template <typename EndsNothing>
-std::size_t StartOfFragment(std::u16string_view text, std::size_t hit, EndsNothing endsNothing) {
+template <typename Units, typename EndsNothing>
+std::size_t StartOfFragment(const Units& text, std::size_t hit, EndsNothing endsNothing) {
     const std::ptrdiff_t h = static_cast<std::ptrdiff_t>(hit);
     for (std::ptrdiff_t k = 1; k <= Query::kFragmentReach; ++k) {
         const std::ptrdiff_t pos = h - k;
@@ -87,12 +98,14 @@ std::size_t StartOfFragment(std::u16string_view text, std::size_t hit, EndsNothi
             return at + 1;
     }
     const std::size_t x = hit - static_cast<std::size_t>(Query::kFragmentReach);
-    const std::size_t blank = text.find(u' ', x);
-    return blank < hit ? blank : x;
+    for (std::size_t blank = x; blank < hit; ++blank)
+        if (text[blank] == u' ')
+            return blank;
+    return x;
 }
 
-template <typename EndsNothing>
-std::size_t EndOfFragment(std::u16string_view text, std::size_t hit, std::size_t length, EndsNothing endsNothing) {
+template <typename Units, typename EndsNothing>
+std::size_t EndOfFragment(const Units& text, std::size_t hit, std::size_t length, EndsNothing endsNothing) {
     const std::size_t wordEnd = hit + length;
     const std::size_t y = hit + static_cast<std::size_t>(Query::kFragmentReach);
     for (std::size_t pos = wordEnd; pos <= y; ++pos) {
@@ -120,25 +133,51 @@ std::size_t FragmentEnd(std::u16string_view text, std::size_t hit, std::size_t l
     return EndOfFragment(text, hit, length, EndsSomething);
 }
 
-std::size_t Query::fragmentStart(std::u16string_view text, std::size_t hit) const {
+template <typename Units> std::size_t Query::fragmentStartIn(const Units& text, std::size_t hit) const {
     if (sentenceEnds_.empty())
-        return FragmentStart(text, hit);
+        return StartOfFragment(text, hit, EndsSomething);
     return StartOfFragment(text, hit, [&](std::size_t pos) { return insideSearchWord(text, pos); });
 }
 
-std::size_t Query::fragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length) const {
+template <typename Units>
+std::size_t Query::fragmentEndIn(const Units& text, std::size_t hit, std::size_t length) const {
     if (sentenceEnds_.empty())
-        return FragmentEnd(text, hit, length);
+        return EndOfFragment(text, hit, length, EndsSomething);
     return EndOfFragment(text, hit, length, [&](std::size_t pos) { return insideSearchWord(text, pos); });
 }
 
-bool Query::insideSearchWord(std::u16string_view text, std::size_t pos) const {
+template <typename Units> bool Query::insideSearchWord(const Units& text, std::size_t pos) const {
     for (const SentenceEndInWord& end : sentenceEnds_) {
         const std::u16string& word = words_[end.word];
-        if (pos >= end.offset && text.substr(pos - end.offset, word.size()) == word)
+        if (pos < end.offset || pos - end.offset + word.size() > text.size())
+            continue;
+        const std::size_t from = pos - end.offset;
+        std::size_t k = 0;
+        while (k < word.size() && text[from + k] == word[k])
+            ++k;
+        if (k == word.size())
             return true;
     }
     return false;
+}
+
+std::size_t Query::fragmentStart(std::u16string_view text, std::size_t hit) const {
+    return fragmentStartIn(text, hit);
+}
+std::size_t Query::fragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length) const {
+    return fragmentEndIn(text, hit, length);
+}
+std::size_t Query::fragmentStart(const NarrowUnits& text, std::size_t hit) const {
+    return fragmentStartIn(text, hit);
+}
+std::size_t Query::fragmentEnd(const NarrowUnits& text, std::size_t hit, std::size_t length) const {
+    return fragmentEndIn(text, hit, length);
+}
+std::size_t Query::fragmentStart(const FoldedNarrowUnits& text, std::size_t hit) const {
+    return fragmentStartIn(text, hit);
+}
+std::size_t Query::fragmentEnd(const FoldedNarrowUnits& text, std::size_t hit, std::size_t length) const {
+    return fragmentEndIn(text, hit, length);
 }
 
 void Query::findSentenceEnds() {
@@ -205,7 +244,8 @@ void Query::split() {
     findSentenceEnds();
 }
 
-std::size_t Query::findWord(std::u16string_view text, std::size_t from, std::u16string_view word) const {
+template <typename Units>
+std::size_t Query::findWordIn(const Units& text, std::size_t from, std::u16string_view word) const {
     const bool single = word.size() == 1;
     const bool testStart = fixBeginning != 0 || single;
     const bool testEnd = matchWord != 0 || single;
@@ -223,6 +263,16 @@ std::size_t Query::findWord(std::u16string_view text, std::size_t from, std::u16
     }
     // Bounded so that a word hidden inside thousands of longer words costs no more than this.
     return std::u16string_view::npos;
+}
+
+std::size_t Query::findWord(std::u16string_view text, std::size_t from, std::u16string_view word) const {
+    return findWordIn(text, from, word);
+}
+std::size_t Query::findWord(const NarrowUnits& text, std::size_t from, std::u16string_view word) const {
+    return findWordIn(text, from, word);
+}
+std::size_t Query::findWord(const FoldedNarrowUnits& text, std::size_t from, std::u16string_view word) const {
+    return findWordIn(text, from, word);
 }
 
 bool Query::otherWordsPresent(std::u16string_view fragment) const {

@@ -10,6 +10,22 @@
 
 namespace tessarel {
 
+// A one-byte-a-unit text as the search reads it: its bytes as they are, or folded through the
+// 256-entry table of NarrowFoldTable() as they are read, so such a text needs no folded copy.
+struct NarrowUnits {
+    const unsigned char* data;
+    std::size_t length;
+    std::size_t size() const { return length; }
+    char16_t operator[](std::size_t i) const { return data[i]; }
+};
+struct FoldedNarrowUnits {
+    const unsigned char* data;
+    std::size_t length;
+    const unsigned char* fold;
+    std::size_t size() const { return length; }
+    char16_t operator[](std::size_t i) const { return fold[data[i]]; }
+};
+
 class Query {
 public:
     static constexpr std::size_t kQueryCapacity = 200;  // 199 units and the terminator
@@ -38,7 +54,10 @@ public:
     void setWords(std::vector<std::u16string> words);
 
     // Position of the first acceptable occurrence of `word` in `text` at or after `from`, or npos.
+    // Each kind of text gives the same positions as its UTF-16 copy would.
     std::size_t findWord(std::u16string_view text, std::size_t from, std::u16string_view word) const;
+    std::size_t findWord(const NarrowUnits& text, std::size_t from, std::u16string_view word) const;
+    std::size_t findWord(const FoldedNarrowUnits& text, std::size_t from, std::u16string_view word) const;
     // Every word but word 0 is found in the fragment (its ends count as text ends).
     bool otherWordsPresent(std::u16string_view fragment) const;
 
@@ -47,10 +66,19 @@ public:
     // "include stdio.h" then finds what "stdio.h include" finds.
     std::size_t fragmentStart(std::u16string_view text, std::size_t hit) const;
     std::size_t fragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length) const;
+    std::size_t fragmentStart(const NarrowUnits& text, std::size_t hit) const;
+    std::size_t fragmentEnd(const NarrowUnits& text, std::size_t hit, std::size_t length) const;
+    std::size_t fragmentStart(const FoldedNarrowUnits& text, std::size_t hit) const;
+    std::size_t fragmentEnd(const FoldedNarrowUnits& text, std::size_t hit, std::size_t length) const;
 
 private:
+    template <typename Units>
+    std::size_t findWordIn(const Units& text, std::size_t from, std::u16string_view word) const;
+    template <typename Units> std::size_t fragmentStartIn(const Units& text, std::size_t hit) const;
+    template <typename Units>
+    std::size_t fragmentEndIn(const Units& text, std::size_t hit, std::size_t length) const;
     // Whether the sentence end at `pos` is a unit of an occurrence of a search word there.
-    bool insideSearchWord(std::u16string_view text, std::size_t pos) const;
+    template <typename Units> bool insideSearchWord(const Units& text, std::size_t pos) const;
     void findSentenceEnds();
 
     struct SentenceEndInWord {
@@ -73,6 +101,10 @@ bool IsSeparator(char16_t c);
 // before `end` (the text end, or a separator there).
 bool StartsAtWordBoundary(std::u16string_view text, std::size_t pos);
 bool EndsAtWordBoundary(std::u16string_view text, std::size_t end);
+bool StartsAtWordBoundary(const NarrowUnits& text, std::size_t pos);
+bool EndsAtWordBoundary(const NarrowUnits& text, std::size_t end);
+bool StartsAtWordBoundary(const FoldedNarrowUnits& text, std::size_t pos);
+bool EndsAtWordBoundary(const FoldedNarrowUnits& text, std::size_t end);
 
 // The fragment around a hit of `length` units at `hit`: sentence ends ("\r", "!", ".", "?") within
 // 345 units on either side, else blanks, else the 345-unit bounds. The hit's own units never
@@ -81,7 +113,10 @@ bool EndsAtWordBoundary(std::u16string_view text, std::size_t end);
 std::size_t FragmentStart(std::u16string_view text, std::size_t hit);
 std::size_t FragmentEnd(std::u16string_view text, std::size_t hit, std::size_t length);
 
-// Plain substring search over 16-bit units (vectorised); npos when absent.
+// Plain substring search over 16-bit units (vectorised); npos when absent. The narrow kinds test
+// 32 bytes a step (AVX2) or 16 (SSE2); a word with a unit above 255 is never in them.
 std::size_t FindUnits(std::u16string_view text, std::size_t from, std::u16string_view word);
+std::size_t FindUnits(const NarrowUnits& text, std::size_t from, std::u16string_view word);
+std::size_t FindUnits(const FoldedNarrowUnits& text, std::size_t from, std::u16string_view word);
 
 } // namespace tessarel

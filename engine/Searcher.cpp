@@ -168,11 +168,43 @@ std::int32_t CSearcher::score(std::u16string_view fragment) const {
     return static_cast<std::int32_t>((best * 1000 + L) / (occ + 10));
 }
 
+namespace {
+
+// Units [start, start + length) of the text as the search reads it, for the fragment's own
+// tests and score: a UTF-16 text gives a view of itself, a narrow one its units widened into `buffer`.
+std::u16string_view Piece(std::u16string_view text, std::size_t start, std::size_t length, std::u16string&) {
+    return text.substr(start, length);
+}
+
+template <typename Units>
+std::u16string_view Piece(const Units& text, std::size_t start, std::size_t length, std::u16string& buffer) {
+    buffer.resize(length);
+    for (std::size_t k = 0; k < length; ++k)
+        buffer[k] = text[start + k];
+    return buffer;
+}
+
+} // namespace
+
 template <typename KeepHit> void CSearcher::collectHits(int index, KeepHit keep) const {
-    const FileRecord& record = catalog->record(index);
-    const std::u16string_view text = query.caseSensitive ? record.text : record.foldedText;
-    const std::u16string_view shown = record.text;
+    const CatalogRecord& record = catalog->record(index);
+    if (!query.caseSensitive && record.foldsAsRead()) {
+        collectHitsIn(FoldedNarrowUnits{record.text.narrowUnits(), record.text.size(), NarrowFoldTable()},
+                      record.text, keep);
+        return;
+    }
+    const CompactText& searched = query.caseSensitive ? record.text : record.foldedText;
+    if (searched.narrow())
+        collectHitsIn(NarrowUnits{searched.narrowUnits(), searched.size()}, record.text, keep);
+    else
+        collectHitsIn(searched.wideUnits(), record.text, keep);
+}
+
+template <typename Units, typename KeepHit>
+void CSearcher::collectHitsIn(const Units& text, const CompactText& shown, KeepHit keep) const {
     const std::u16string& word0 = query.words().front();
+    std::u16string sentenceBuffer;
+    std::u16string shownBuffer;
     std::size_t pos = 0;
     for (int fragments = 0; fragments < kFragmentsPerDocument && pos < text.size(); ++fragments) {
         const std::size_t hit = query.findWord(text, pos, word0);
@@ -180,10 +212,18 @@ template <typename KeepHit> void CSearcher::collectHits(int index, KeepHit keep)
             return;
         const std::size_t start = query.fragmentStart(text, hit);
         const std::size_t end = query.fragmentEnd(text, hit, word0.size());
-        const std::u16string_view sentence = text.substr(start, end - start);
+        const std::u16string_view sentence = Piece(text, start, end - start, sentenceBuffer);
         if (query.otherWordsPresent(sentence)) {
             const std::int32_t fragmentScore = order == Relevance ? score(sentence) : 0;
-            if (!keep(fragmentScore, start, end - start, shown.substr(start, end - start)))
+            std::u16string_view shownPiece;
+            if (shown.narrow()) {
+                shownBuffer.clear();
+                shown.appendUtf16(shownBuffer, start, end - start);
+                shownPiece = shownBuffer;
+            } else {
+                shownPiece = shown.wideUnits().substr(start, end - start);
+            }
+            if (!keep(fragmentScore, start, end - start, shownPiece))
                 return;
         }
         // Go on right after the fragment: a hit in the next sentence starts there.
@@ -207,7 +247,7 @@ CSearcher::DocumentResult CSearcher::groupedDocument(int index, CFileResults& fi
                 });
     if (fileResults.count() == 0)
         return result;
-    const FileRecord& record = catalog->record(index);
+    const CatalogRecord& record = catalog->record(index);
     MakeDocumentHeader(fileResults.header, record);
     fileResults.sort();
     const int shownHits = std::min(fileResults.count(), std::max(fileResults.limit, 0));

@@ -77,6 +77,9 @@ private:
         std::int32_t key = 0;
     };
     template <typename KeepHit> void collectHits(int index, KeepHit keep) const;
+    // The same over the text as the search reads it: UTF-16, or narrow as it is or folded.
+    template <typename Units, typename KeepHit>
+    void collectHitsIn(const Units& text, const CompactText& shown, KeepHit keep) const;
     DocumentResult groupedDocument(int index, CFileResults& fileResults) const;
     DocumentResult flatDocument(int index) const;
     void groupedSearch();

@@ -66,8 +66,9 @@ std::optional<ShowLink> ParseShowLink(std::u16string_view link, std::size_t at) 
 std::optional<std::u16string> BuildTextPage(const CCatalog& catalog, const ShowLink& link, const Query& query) {
     if (link.index < 0 || link.index >= catalog.count())
         return std::nullopt;
-    const std::u16string_view text = catalog.record(link.index).text;
-    const std::size_t n = text.size();
+    // The page shows at most a window either side of the fragment: only that much is widened.
+    const CompactText& stored = catalog.record(link.index).text;
+    const std::size_t n = stored.size();
     // Offsets beyond the text are clamped: the page still shows, with a possibly empty fragment.
     const std::size_t offset = static_cast<std::size_t>(std::clamp<long long>(link.start, 0, static_cast<long long>(n)));
     const std::size_t length =
@@ -79,11 +80,13 @@ std::optional<std::u16string> BuildTextPage(const CCatalog& catalog, const ShowL
         content.append(u"...");
         before = offset - kTextPageWindow;
     }
-    AppendEscaped(content, text.substr(before, offset - before));
+    const std::u16string window = stored.utf16(before, offset + length + kTextPageWindow - before);
+    const std::u16string_view text = std::u16string_view(window);
+    AppendEscaped(content, text.substr(0, offset - before));
     content.append(u"<a name=\"point1\"><span class=fragment>");
-    content.append(MarkSearchWords(Escaped(text.substr(offset, length)), query));
+    content.append(MarkSearchWords(Escaped(text.substr(offset - before, length)), query));
     content.append(u"</span>");
-    AppendEscaped(content, text.substr(offset + length, kTextPageWindow));
+    AppendEscaped(content, text.substr(offset - before + length, kTextPageWindow));
     if (n - length - offset > kTextPageWindow)
         content.append(u"...");
     return BreakLines(content);

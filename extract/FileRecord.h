@@ -1,30 +1,23 @@
 #pragma once
-// One catalogued document. `text` and `foldedText` always have the same length, so an offset
-// found in one is valid in the other.
+// One document as the readers see it: where it is, and the UTF-16 text they make of it. The
+// catalogue keeps its documents more compactly (engine/Catalog.h), but describes them the same way.
 
 #include "platform/Text.h"
 
 #include <cstdint>
-#include <memory_resource>
 #include <string>
 
 namespace tessarel {
 
-struct FileRecord {
-    FileRecord() = default;
-    // A record whose texts are taken from `texts` (the catalogue's arena). A copy takes its texts
-    // from the default allocator, so it never depends on the arena's lifetime.
-    explicit FileRecord(std::pmr::memory_resource* texts) : text(texts), foldedText(texts) {}
-
+struct FileInfo {
     // Full path as the walk produced it, for pages and links. Paths are unbounded strings, so a
     // long path is never cut into another file's name.
     std::u16string path;
-    // The same path as the file-name bytes, for opening the file (a name that is not UTF-8 still opens).
+    // The same path as the file-name bytes, for opening the file (a name that is not UTF-8 still
+    // opens); the catalogue leaves it empty when they are the path's own UTF-8.
     std::string nativePath;
     // After the last "." of the path, lower-cased.
     std::u16string extension;
-    std::pmr::u16string text;
-    std::pmr::u16string foldedText;
     std::int64_t size = 0;
     // Last-write time, seconds since 1970-01-01 UTC.
     std::int64_t modified = 0;
@@ -32,6 +25,12 @@ struct FileRecord {
     // The name to open the file by: its own bytes, or the path in UTF-8 for a record made from
     // a path alone.
     std::string fileName() const { return nativePath.empty() ? ToUtf8(path) : nativePath; }
+};
+
+struct FileRecord : FileInfo {
+    // What the reader made of the document. A reading worker reuses one record for all its
+    // documents, so a reader that clears and appends keeps the buffer it grew.
+    std::u16string text;
 };
 
 } // namespace tessarel

@@ -128,7 +128,7 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     return read;
 }
 
-void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
+void AppendPlainText(std::u16string& out, std::string_view bytes) {
     // Single-byte text stops at its first NUL.
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)

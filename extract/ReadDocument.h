@@ -31,6 +31,6 @@ int WordLayoutWidth();
 std::size_t ReadBufferBytes();
 
 // Appends the decoded bytes of a plain-text file to `out` (the reader puts the leading space first).
-void AppendPlainText(std::pmr::u16string& out, std::string_view bytes);
+void AppendPlainText(std::u16string& out, std::string_view bytes);
 
 } // namespace tessarel

@@ -258,6 +258,24 @@ void FoldInto(std::pmr::u16string& dst, std::u16string_view src) {
     }
 }
 
+void FoldUnitsInto(const char16_t* src, std::size_t n, char16_t* dst) { FoldUnits(src, n, dst); }
+
+const unsigned char* NarrowFoldTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (unsigned u = 0; u < 256; ++u)
+            t[u] = static_cast<unsigned char>(Tables().lower[u]);
+        return t;
+    }();
+    static const bool narrow = [] {
+        for (unsigned u = 0; u < 256; ++u)
+            if (Tables().lower[u] >= 256)
+                return false;
+        return true;
+    }();
+    return narrow ? table.data() : nullptr;
+}
+
 std::u16string Folded(std::u16string_view text) {
     std::u16string out(text.size(), u'\0');
     FoldUnits(text.data(), text.size(), out.data());

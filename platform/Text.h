@@ -33,6 +33,11 @@ void FoldInPlace(std::u16string& text);
 // dst = the folded copy of src, in one pass; ASCII stretches are folded without the table.
 void FoldInto(std::pmr::u16string& dst, std::u16string_view src);
 std::u16string Folded(std::u16string_view text);
+// dst[0..n) = the folded copy of src[0..n).
+void FoldUnitsInto(const char16_t* src, std::size_t n, char16_t* dst);
+// The lower-casing of the units below 256 as a 256-entry table, when it keeps every one of them
+// below 256 (so a one-byte text can be folded as it is read); null when the locale's does not.
+const unsigned char* NarrowFoldTable();
 
 // ASCII-only widening for the program's own constant texts and numbers.
 std::u16string Widen(std::string_view ascii);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through the plain-text decoding, the case folding, the matcher with its
 // fragments and score, the page pieces and the marking: the first line is the query, the rest
-// the document.
+// the document. A document whose units all fit in a byte is searched its one-byte way too, which
+// must find the same hits and fragments.
 
 #include "engine/Catalog.h"
 #include "engine/Html.h"
@@ -9,6 +10,7 @@
 #include "engine/Query.h"
 #include "engine/Searcher.h"
 #include "extract/ReadDocument.h"
+#include "platform/CompactText.h"
 #include "platform/EngineSink.h"
 #include "platform/Text.h"
 
@@ -26,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view queryBytes = input.substr(0, newline);
     const std::string_view documentBytes = input.substr(newline + 1);
 
-    std::pmr::u16string text = u" ";
+    std::u16string text = u" ";
     AppendPlainText(text, documentBytes);
     const std::u16string folded = Folded(text);
     if (folded.size() != text.size())
@@ -45,14 +47,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     const std::u16string_view searched = q.caseSensitive ? std::u16string_view(text) : folded;
+    const bool narrow = FitsInBytes(text) && NarrowFoldTable();
+    const std::basic_string<unsigned char> bytes(text.begin(), text.end());
+    const NarrowUnits exact{bytes.data(), bytes.size()};
+    const FoldedNarrowUnits caseBlind{bytes.data(), bytes.size(), NarrowFoldTable()};
+    // The one-byte search's answer for the same question, with `ask` taking the text as it reads it.
+    const auto narrowly = [&](auto ask) { return q.caseSensitive ? ask(exact) : ask(caseBlind); };
     std::size_t pos = 0;
     for (int fragments = 0; fragments < 50 && pos < searched.size(); ++fragments) {
         const std::size_t hit = q.findWord(searched, pos, q.words()[0]);
+        if (narrow && narrowly([&](const auto& t) { return q.findWord(t, pos, q.words()[0]); }) != hit)
+            __builtin_trap();
         if (hit == std::u16string_view::npos)
             break;
         const std::size_t start = q.fragmentStart(searched, hit);
         const std::size_t length = q.words()[0].size();
         const std::size_t end = q.fragmentEnd(searched, hit, length);
+        if (narrow && (narrowly([&](const auto& t) { return q.fragmentStart(t, hit); }) != start ||
+                       narrowly([&](const auto& t) { return q.fragmentEnd(t, hit, length); }) != end))
+            __builtin_trap();
         // The fragment holds its whole hit and never more than 345 units on either side.
         if (start > hit || hit + length > end || end > searched.size() || end - start > 692)
             __builtin_trap();

@@ -110,8 +110,8 @@ TEST(ReadingRun, ARunAgainOnTheSameCatalogueHoldsOnlyTheNewTexts) {
     docs.write("b.txt", "Gamma");
     c.run();
     ASSERT_EQ(c.count(), 1);
-    EXPECT_EQ(c.record(0).text, u" Gamma");
-    EXPECT_EQ(c.record(0).foldedText, u" gamma");
+    EXPECT_EQ(c.record(0).text.utf16(), u" Gamma");
+    EXPECT_EQ(SearchedText(c.record(0)), u" gamma");
 }
 
 TEST(ReadingRun, SizeLimitsAreLogged) {
@@ -124,7 +124,7 @@ TEST(ReadingRun, SizeLimitsAreLogged) {
     ASSERT_EQ(c.count(), 1);
     EXPECT_EQ(FileNameOfRecord(c.record(0)), "big.txt");
     // A sparse file is all NULs: the text stops at the first one, after the leading space.
-    EXPECT_EQ(c.record(0).text, u" ");
+    EXPECT_EQ(c.record(0).text.utf16(), u" ");
     const auto lines = LogLines(e);
     ASSERT_EQ(lines.size(), 7u);
     const auto refused = [&](const std::string& name) {
@@ -371,7 +371,7 @@ TEST(ReadingRun, AReaderThatThrowsCostsOnlyItsDocument) {
     for (int i = 0; i < 3; ++i) {
         const std::string name = FileNameOfRecord(c.record(i));
         EXPECT_EQ(c.record(i).text.empty(), name != "a.txt") << name;
-        EXPECT_EQ(c.record(i).foldedText.size(), c.record(i).text.size());
+        EXPECT_EQ(SearchedText(c.record(i)).size(), c.record(i).text.size());
     }
     const std::vector<std::string> log = LogLines(e);
     EXPECT_EQ(log.size(), 5u); // three paths, one line for each failure

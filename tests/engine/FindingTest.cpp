@@ -84,7 +84,7 @@ TEST(Finding, WordsOfTableCellsAndParagraphEndsOfWordDocuments) {
     }
     // Every paragraph of both ends with CR LF: the last word of each is found as a whole word.
     for (int i = 0; i < e.catalog->count(); ++i) {
-        const std::u16string_view text = e.catalog->record(i).text;
+        const std::u16string text = e.catalog->record(i).text.utf16();
         std::size_t end = text.find(u"\r\n");
         while (end != std::u16string::npos && (end == 0 || IsSeparator(text[end - 1])))
             end = text.find(u"\r\n", end + 1);

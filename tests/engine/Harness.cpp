@@ -34,7 +34,16 @@ std::string Utf8(std::u16string_view text) {
     return ToUtf8(text);
 }
 
-std::string FileNameOfRecord(const FileRecord& record) {
+std::u16string SearchedText(const CatalogRecord& record) {
+    if (!record.foldsAsRead())
+        return record.foldedText.utf16();
+    std::u16string folded = record.text.utf16();
+    for (char16_t& unit : folded)
+        unit = NarrowFoldTable()[unit];
+    return folded;
+}
+
+std::string FileNameOfRecord(const FileInfo& record) {
     return ToUtf8(std::u16string_view(record.path).substr(record.path.rfind(u'/') + 1));
 }
 
@@ -90,9 +99,9 @@ const std::u16string& Engine::search(const std::string& query, const SearchOptio
 std::vector<Hit> Engine::hits() const {
     std::vector<Hit> found;
     for (const SearchHit& hit : searcher->hits()) {
-        const FileRecord& record = catalog->record(hit.document);
+        const CatalogRecord& record = catalog->record(hit.document);
         found.push_back({Utf8(record.path.substr(record.path.rfind(u'/') + 1)), hit.offset, hit.length,
-                         Utf8(record.text.substr(hit.offset, hit.length))});
+                         Utf8(record.text.utf16(hit.offset, hit.length))});
     }
     return found;
 }
@@ -120,8 +129,8 @@ CatalogueSnapshot TakeSnapshot(const Engine& e, const CCatalog& c) {
     CatalogueSnapshot s;
     for (int i = 0; i < c.count(); ++i) {
         s.paths.push_back(Utf8(c.record(i).path));
-        s.texts.emplace_back(c.record(i).text);
-        s.folded.emplace_back(c.record(i).foldedText);
+        s.texts.push_back(c.record(i).text.utf16());
+        s.folded.push_back(SearchedText(c.record(i)));
     }
     s.log = LogLines(e);
     return s;

@@ -84,7 +84,9 @@ private:
 };
 
 std::string Utf8(std::u16string_view text);
-std::string FileNameOfRecord(const FileRecord& record);
+std::string FileNameOfRecord(const FileInfo& record);
+// The text the case-blind search reads: the folded copy, or the narrow text folded as it is read.
+std::u16string SearchedText(const CatalogRecord& record);
 // The log's entries, decoded from UTF-16LE after its mark.
 std::vector<std::string> LogLines(const Engine& e);
 

@@ -15,7 +15,7 @@ std::vector<std::string> WordsOf(const CCatalog& c) {
     std::vector<std::string> words;
     for (int i = 0; i < c.count(); ++i) {
         std::u16string word;
-        for (char16_t unit : c.record(i).text) {
+        for (char16_t unit : c.record(i).text.utf16()) {
             if ((unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || unit >= 0xC0) {
                 word.push_back(unit);
                 continue;

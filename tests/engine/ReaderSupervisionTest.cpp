@@ -182,7 +182,7 @@ TEST(ReaderSupervision, ThreadsTheSystemRefusesLeaveTheWorkToTheOthers) {
             if (c.count() != 40)
                 failure += "documents: " + std::to_string(c.count()) + "; ";
             for (int i = 0; i < c.count(); ++i)
-                if (!Utf8(c.record(i).text).starts_with(" kiwi number "))
+                if (!Utf8(c.record(i).text.utf16()).starts_with(" kiwi number "))
                     failure += "a text is missing; ";
             e.searcher->searchThreads = 4;
             e.search("kiwi");

@@ -3,7 +3,7 @@
 // the sanitizer a write past a text is caught.
 
 #include "platform/TextArena.h"
-#include "extract/FileRecord.h"
+#include "platform/CompactText.h"
 
 #include <gtest/gtest.h>
 
@@ -62,19 +62,30 @@ TEST(TextArena, TheLatestTextGivenBackIsReused) {
     EXPECT_EQ(second.data(), at);
 }
 
-TEST(TextArena, ACopiedRecordOutlivesTheArena) {
-    FileRecord copy;
-    {
-        TextArena arena;
-        FileRecord record(&arena);
-        record.text.assign(100000, u'q');
-        record.foldedText = record.text;
-        copy = record;
-        FileRecord moved = std::move(record);
-        EXPECT_EQ(moved.text.get_allocator().resource(), &arena);
-    }
-    EXPECT_EQ(copy.text.size(), 100000u);
-    EXPECT_EQ(copy.foldedText.back(), u'q');
+// A compact text takes one byte a unit when every unit is below 256, and gives back the same
+// UTF-16 units either way; a unit above 255 anywhere, the last one included, keeps it wide.
+TEST(TextArena, CompactTextsAreNarrowWhenTheirUnitsAllowAndReadBackTheSame) {
+    TextArena arena;
+    std::u16string latin(100000, u'q');
+    latin[5] = u'\u00FF';
+    latin[6] = u'\u00C0';
+    const CompactText narrow = CompactText::store(arena, latin);
+    EXPECT_TRUE(narrow.narrow());
+    EXPECT_EQ(narrow.size(), latin.size());
+    EXPECT_EQ(narrow.utf16(), latin);
+    EXPECT_EQ(narrow.unit(5), u'\u00FF');
+    EXPECT_EQ(narrow.utf16(4, 3), u"q\u00FF\u00C0");
+    EXPECT_EQ(narrow.utf16(99999, 10), u"q");
+    EXPECT_EQ(narrow.utf16(100000, 10), u"");
+
+    std::u16string lastWide = latin;
+    lastWide.back() = u'\u0178';
+    const CompactText wide = CompactText::store(arena, lastWide);
+    EXPECT_FALSE(wide.narrow());
+    EXPECT_EQ(wide.utf16(), lastWide);
+    EXPECT_EQ(wide.wideUnits().size(), lastWide.size());
+    EXPECT_FALSE(CompactText::store(arena, latin, true).narrow());
+    EXPECT_TRUE(CompactText::store(arena, u"").empty());
 }
 
 #if defined(__SANITIZE_ADDRESS__)
