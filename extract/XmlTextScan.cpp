@@ -59,30 +59,33 @@ Element ElementAt(std::u16string_view part, std::size_t tag, std::size_t tagLeng
     return {Element::Text, part.substr(opened.start, close - opened.start), close + closeTag.size()};
 }
 
+template <typename Char>
+bool IsSpaceOf(Char c) {
+    return c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\r');
+}
+
 // The value of attribute `name` inside one element's text, or empty.
-std::string_view AttributeValue(std::string_view element, std::string_view name) {
+template <typename Char>
+std::basic_string_view<Char> AttributeValue(std::basic_string_view<Char> element, std::basic_string_view<Char> name) {
+    constexpr std::size_t none = std::basic_string_view<Char>::npos;
     std::size_t at = 0;
-    while ((at = element.find(name, at)) != std::string_view::npos) {
-        const bool wordStart = at > 0 && (element[at - 1] == ' ' || element[at - 1] == '\t' ||
-                                          element[at - 1] == '\n' || element[at - 1] == '\r');
+    while ((at = element.find(name, at)) != none) {
+        const bool wordStart = at > 0 && IsSpaceOf(element[at - 1]);
         std::size_t p = at + name.size();
         at = p;
         if (!wordStart)
             continue;
-        while (p < element.size() &&
-               (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+        while (p < element.size() && IsSpaceOf(element[p]))
             ++p;
-        if (p >= element.size() || element[p] != '=')
+        if (p >= element.size() || element[p] != Char('='))
             continue;
         ++p;
-        while (p < element.size() &&
-               (element[p] == ' ' || element[p] == '\t' || element[p] == '\n' || element[p] == '\r'))
+        while (p < element.size() && IsSpaceOf(element[p]))
             ++p;
-        if (p >= element.size() || (element[p] != '"' && element[p] != '\''))
+        if (p >= element.size() || (element[p] != Char('"') && element[p] != Char('\'')))
             continue;
-        const char quote = element[p];
-        const std::size_t close = element.find(quote, p + 1);
-        if (close == std::string_view::npos)
+        const std::size_t close = element.find(element[p], p + 1);
+        if (close == none)
             return {};
         return element.substr(p + 1, close - p - 1);
     }
@@ -212,7 +215,7 @@ struct Tag {
 };
 
 bool IsXmlSpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+    return IsSpaceOf(c);
 }
 
 // The tag whose "<" is at `open`; false when the part ends inside it.
@@ -253,29 +256,7 @@ bool TagAt(std::u16string_view part, std::size_t open, Tag& tag) {
 
 // The value of attribute `name` among a tag's attributes, as written, or empty.
 std::u16string_view AttributeOf(const Tag& tag, std::u16string_view name) {
-    std::size_t at = 0;
-    const std::u16string_view a = tag.attributes;
-    while ((at = a.find(name, at)) != npos) {
-        std::size_t p = at + name.size();
-        const bool wordStart = at > 0 && IsXmlSpace(a[at - 1]);
-        at = p;
-        if (!wordStart)
-            continue;
-        while (p < a.size() && IsXmlSpace(a[p]))
-            ++p;
-        if (p >= a.size() || a[p] != u'=')
-            continue;
-        ++p;
-        while (p < a.size() && IsXmlSpace(a[p]))
-            ++p;
-        if (p >= a.size() || (a[p] != u'"' && a[p] != u'\''))
-            continue;
-        const std::size_t close = a.find(a[p], p + 1);
-        if (close == npos)
-            return {};
-        return a.substr(p + 1, close - p - 1);
-    }
-    return {};
+    return AttributeValue(tag.attributes, name);
 }
 
 // A count written in an attribute ("3"), at least 1 and at most `most`; 1 when it is no number.
@@ -718,11 +699,11 @@ std::string MainDocumentTarget(std::string_view rels) {
             break;
         const std::string_view element = rels.substr(at, end - at);
         at = end;
-        const std::string_view type = AttributeValue(element, "Type");
+        const std::string_view type = AttributeValue(element, std::string_view("Type"));
         constexpr std::string_view kMain = "/officeDocument";
         if (type.size() < kMain.size() || type.substr(type.size() - kMain.size()) != kMain)
             continue;
-        std::string_view target = AttributeValue(element, "Target");
+        std::string_view target = AttributeValue(element, std::string_view("Target"));
         // Targets are relative to the package root here; a leading "/" or "./" says the same.
         while (!target.empty() && target.front() == '/')
             target.remove_prefix(1);
