@@ -83,7 +83,8 @@ void CCatalog::requestStop() {
 }
 
 bool CCatalog::readInHelper(std::u16string_view e) {
-    return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt";
+    return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" ||
+           e == u"eml" || e == u"mbox";
 }
 
 bool CCatalog::worthCaching(std::u16string_view e) {

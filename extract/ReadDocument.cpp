@@ -83,8 +83,8 @@ int WordLayoutWidth() {
 bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
     // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
-    // plain-text, RTF and Word readers say so themselves; the archive and PDF libraries don't tell
-    // a missing file from a damaged one, so their documents are opened here first.
+    // plain-text, RTF, Word and mail readers say so themselves; the archive and PDF libraries
+    // don't tell a missing file from a damaged one, so their documents are opened here first.
     const bool libraryReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"pdf";
     if (libraryReader && !OpenRecord(record, context.documentFd)) {
         record.text.clear();
@@ -112,6 +112,8 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadPdfText(record, context);
     else if (e == u"rtf")
         read = ReadRtfText(record, context);
+    else if (e == u"eml" || e == u"mbox")
+        read = ReadMailText(record, context);
     else
         read = ReadPlainText(record, context.documentFd);
     // The one bound on every reader's text, which a reply from a helper is held to as well.

@@ -12,5 +12,7 @@ void ReadXlsxText(FileRecord& record, const ReadContext& context);
 void ReadPptxText(FileRecord& record, const ReadContext& context);
 void ReadOdtText(FileRecord& record, const ReadContext& context);
 void ReadPdfText(FileRecord& record, const ReadContext& context);
+// A message (.eml) or an mbox archive: every message, in order, in one text.
+bool ReadMailText(FileRecord& record, const ReadContext& context);
 
 } // namespace tessarel

@@ -82,8 +82,8 @@ std::string_view AttributeValue(std::string_view element, std::string_view name)
     return {};
 }
 
-// The character a reference names ("amp", "#233", "#xE9"), or 0 when it names none that the
-// text may hold: an unknown name, a malformed number, NUL, a surrogate or beyond U+10FFFF.
+} // namespace
+
 char32_t ReferencedCharacter(std::u16string_view name) {
     if (name == u"amp")
         return U'&';
@@ -121,6 +121,17 @@ char32_t ReferencedCharacter(std::u16string_view name) {
     return value;
 }
 
+void AppendCharacter(char32_t c, std::u16string& text) {
+    if (c < 0x10000) {
+        text.push_back(static_cast<char16_t>(c));
+    } else {
+        text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+}
+
+namespace {
+
 // The longest reference worth decoding: "&#x10FFFF;" with leading zeros to spare.
 constexpr std::size_t kMaxReferenceLength = 32;
 
@@ -139,12 +150,7 @@ void AppendDecoded(std::u16string_view raw, std::u16string& text) {
             continue;
         }
         text.append(raw.substr(p, amp - p));
-        if (c < 0x10000) {
-            text.push_back(static_cast<char16_t>(c));
-        } else {
-            text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        }
+        AppendCharacter(c, text);
         p = semicolon + 1;
     }
     text.append(raw.substr(p));
