@@ -70,8 +70,12 @@ bool IsSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
 }
 
+bool IsLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
 bool IsNameCharacter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    return IsLetter(c) || (c >= u'0' && c <= u'9');
 }
 
 // Where `needle` (lower-case ASCII) next occurs in `html` from `from`, in any case.
@@ -201,7 +205,7 @@ private:
         const bool closing = at + 1 < html.size() && html[at + 1] == u'/';
         const std::size_t nameStart = at + (closing ? 2 : 1);
         const bool declaration = nameStart < html.size() && (html[nameStart] == u'!' || html[nameStart] == u'?');
-        if (!declaration && (nameStart >= html.size() || !IsNameCharacter(html[nameStart]))) {
+        if (!declaration && (nameStart >= html.size() || !IsLetter(html[nameStart]))) {
             character(u'<');
             return at + 1;
         }

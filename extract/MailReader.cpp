@@ -11,6 +11,7 @@
 
 #include <gmime/gmime.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -51,16 +52,9 @@ private:
     T* object_;
 };
 
-bool HasHighByte(std::string_view bytes) {
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) > 0x7F)
-            return true;
-    return false;
-}
-
 // Converts through iconv to UTF-16LE; a byte that makes no character becomes U+FFFD and the
 // conversion goes on after it. False when the converter can't be had.
-bool AppendConverted(std::string_view bytes, const char* charset, std::u16string& out) {
+bool AppendConverted(std::string_view bytes, const char* charset, std::pmr::u16string& out) {
     const iconv_t converter = g_mime_iconv_open("UTF-16LE", charset);
     if (converter == reinterpret_cast<iconv_t>(-1))
         return false;
@@ -93,9 +87,9 @@ bool IsUtf8Name(const char* charset) {
 
 // Text in the charset its part names. Without one, or with one this system has no converter
 // for, text that is valid UTF-8 is read as such and anything else as Windows-1252.
-void AppendInCharset(std::string_view bytes, const char* charset, std::u16string& out) {
-    if (!HasHighByte(bytes)) {
-        out.append(bytes.begin(), bytes.end());
+void AppendInCharset(std::string_view bytes, const char* charset, std::pmr::u16string& out) {
+    if (!HasNonAscii(bytes)) {
+        AppendAscii(out, bytes);
         return;
     }
     const bool named = charset && *charset && !IsUtf8Name(charset);
@@ -110,7 +104,7 @@ void AppendInCharset(std::string_view bytes, const char* charset, std::u16string
             out.push_back(static_cast<unsigned char>(c));
 }
 
-void AppendUtf8(const char* text, std::u16string& out) {
+void AppendUtf8(const char* text, std::pmr::u16string& out) {
     if (text)
         out.append(FromUtf8(text));
 }
@@ -134,7 +128,7 @@ bool IsBodyText(GMimeObject* object, const char* subtype) {
 
 class MailWalk {
 public:
-    explicit MailWalk(std::u16string& text) : text_(text) {}
+    explicit MailWalk(std::pmr::u16string& text) : text_(text) {}
 
     void message(GMimeMessage* message, int depth) {
         GMimeObject* object = GMIME_OBJECT(message);
@@ -213,9 +207,11 @@ private:
         const std::string_view view(reinterpret_cast<const char*>(bytes->data), bytes->len);
         const char* charset = g_mime_object_get_content_type_parameter(object, "charset");
         if (html) {
-            std::u16string markup;
+            std::pmr::u16string markup;
             AppendInCharset(view, charset, markup);
-            AppendHtmlText(markup, text_);
+            std::u16string plain;
+            AppendHtmlText(markup, plain);
+            text_.append(plain);
         } else {
             AppendInCharset(view, charset, text_);
         }
@@ -223,7 +219,7 @@ private:
             text_.push_back(u'\n');
     }
 
-    std::u16string& text_;
+    std::pmr::u16string& text_;
     int parts_ = 0;
 };
 
@@ -261,10 +257,17 @@ std::vector<MessageSpan> MessageSpans(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
         if (IsSeparator(bytes, at))
             separators.push_back(at);
-        at = bytes.find("\nFrom ", at);
-        if (at == std::string_view::npos)
-            break;
-        ++at;
+        // By its "F": a line end is too common a character to search by.
+        for (++at; at < bytes.size(); ++at) {
+            const void* f = std::memchr(bytes.data() + at, 'F', bytes.size() - at);
+            if (!f) {
+                at = bytes.size();
+                break;
+            }
+            at = static_cast<std::size_t>(static_cast<const char*>(f) - bytes.data());
+            if (bytes[at - 1] == '\n' && bytes.compare(at, 5, "From ") == 0)
+                break;
+        }
     }
     std::vector<MessageSpan> spans;
     spans.push_back({0, separators.empty() ? bytes.size() : separators.front()});
@@ -280,13 +283,16 @@ bool IsBlank(std::string_view bytes) {
     return bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-void ReadMessage(GMimeStream* file, std::size_t start, std::size_t end, std::u16string& text) {
-    Ref<GMimeStream> stream(g_mime_stream_substream(file, static_cast<gint64>(start), static_cast<gint64>(end)));
+void ReadMessage(GMimeStream* file, std::string_view bytes, const MessageSpan& span, std::pmr::u16string& text) {
+    Ref<GMimeStream> stream(
+        g_mime_stream_substream(file, static_cast<gint64>(span.start), static_cast<gint64>(span.end)));
     Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     g_mime_parser_set_format(parser.get(), GMIME_FORMAT_MESSAGE);
     Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
     if (message)
         MailWalk(text).message(message.get(), 0);
+    else // a header the parser can't take: the words are still the message's
+        AppendInCharset(bytes.substr(span.start, span.end - span.start), nullptr, text);
 }
 
 } // namespace
@@ -312,7 +318,10 @@ bool ReadMailText(FileRecord& record, const ReadContext& context) {
     Ref<GMimeStream> file(g_mime_stream_mem_new_with_byte_array(array));
     const std::string_view bytes(reinterpret_cast<const char*>(array->data), array->len);
 
-    std::u16string text;
+    // Mail text is rarely longer than its file: reserved once here (untouched pages cost
+    // nothing) and copied to the record at its own length.
+    std::pmr::u16string text;
+    text.reserve(std::min<std::size_t>(bytes.size(), kMaxTextUnits) + 1024);
     for (const MessageSpan& span : MessageSpans(bytes)) {
         if (text.size() >= kMaxTextUnits)
             break;
@@ -320,7 +329,7 @@ bool ReadMailText(FileRecord& record, const ReadContext& context) {
             continue;
         if (!text.empty() && text.back() != u'\n')
             text.push_back(u'\n');
-        ReadMessage(file.get(), span.start, span.end, text);
+        ReadMessage(file.get(), bytes, span, text);
     }
     if (text.size() > kMaxTextUnits)
         text.resize(kMaxTextUnits);

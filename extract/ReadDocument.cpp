@@ -122,21 +122,29 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     return read;
 }
 
+bool HasNonAscii(std::string_view bytes) {
+    return HasHighByte(bytes);
+}
+
+void AppendAscii(std::pmr::u16string& out, std::string_view ascii) {
+    // Widened through a small buffer, so that the text is written once and never zero-filled first.
+    constexpr std::size_t kStep = 1024;
+    char16_t step[kStep];
+    out.reserve(out.size() + ascii.size());
+    for (std::size_t at = 0; at < ascii.size(); at += kStep) {
+        const std::size_t n = std::min(kStep, ascii.size() - at);
+        WidenAscii(ascii.data() + at, n, step);
+        out.append(step, n);
+    }
+}
+
 void AppendPlainText(std::pmr::u16string& out, std::string_view bytes) {
     // Single-byte text stops at its first NUL.
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);
     if (!HasHighByte(bytes)) {
-        // Widened through a small buffer, so that the text is written once and never zero-filled first.
-        constexpr std::size_t kStep = 1024;
-        char16_t step[kStep];
-        out.reserve(out.size() + bytes.size());
-        for (std::size_t at = 0; at < bytes.size(); at += kStep) {
-            const std::size_t n = std::min(kStep, bytes.size() - at);
-            WidenAscii(bytes.data() + at, n, step);
-            out.append(step, n);
-        }
+        AppendAscii(out, bytes);
         return;
     }
     // Text files on this platform are UTF-8: a file that is valid UTF-8 throughout is decoded as
