@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace tessarel::test {
@@ -202,6 +203,30 @@ TEST(MailReader, TheTextStopsAtTheBoundOfEveryReader) {
     const std::u16string text = ReadText(path, contents.context());
     EXPECT_EQ(text.size(), kMaxTextUnits);
     EXPECT_EQ(text.find(u"second"), std::u16string::npos);
+}
+
+// Without helpers the reading run's workers read mail side by side in this process, the first
+// of them setting the library up.
+TEST(MailReader, ThreadsReadingAtOnceGiveEachTheTextOfOne) {
+    const std::vector<std::string> names = {"alternative.eml", "html-only.eml", "three.mbox", "charsets.eml"};
+    std::vector<std::string> alone;
+    std::vector<std::vector<std::string>> together(8);
+    {
+        std::vector<std::thread> threads;
+        for (auto& texts : together)
+            threads.emplace_back([&names, &texts] {
+                for (int round = 0; round < 5; ++round)
+                    for (const std::string& name : names)
+                        texts.push_back(MailText(MailPath(name)));
+            });
+        for (std::thread& t : threads)
+            t.join();
+    }
+    for (const std::string& name : names)
+        alone.push_back(MailText(MailPath(name)));
+    for (const auto& texts : together)
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            ASSERT_EQ(texts[i], alone[i % names.size()]) << i;
 }
 
 struct HtmlCase {
