@@ -25,6 +25,9 @@ namespace {
 constexpr int kMaxMailDepth = 32;
 constexpr int kMaxMailParts = 10000;
 constexpr char16_t kReplacement = 0xFFFD;
+// The most of a file read: the library's arrays count in 32 bits, and the reading run never
+// hands over a file this large.
+constexpr std::int64_t kMaxMailFileBytes = 1ll << 30;
 
 const char* const kHeaderLines[] = {"From", "To", "Cc", "Subject", "Date"};
 
@@ -307,8 +310,9 @@ bool ReadMailText(FileRecord& record, const ReadContext& context) {
     InitGMime();
     // The file goes once into the array the memory stream takes over; every message is a
     // window on it.
-    GByteArray* array = g_byte_array_sized_new(static_cast<guint>(record.size));
-    g_byte_array_set_size(array, static_cast<guint>(record.size));
+    const auto size = static_cast<guint>(std::min(record.size, kMaxMailFileBytes));
+    GByteArray* array = g_byte_array_sized_new(size);
+    g_byte_array_set_size(array, size);
     const std::size_t got = std::fread(array->data, 1, array->len, f.get());
     if (std::ferror(f.get())) {
         g_byte_array_unref(array);
