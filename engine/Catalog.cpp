@@ -78,7 +78,7 @@ void CCatalog::requestStop() {
 
 bool CCatalog::readInHelper(std::u16string_view e) {
     return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" ||
-           e == u"ods" || e == u"odp" || e == u"epub";
+           e == u"ods" || e == u"odp" || e == u"epub" || e == u"eml" || e == u"mbox";
 }
 
 bool CCatalog::worthCaching(std::u16string_view e) {

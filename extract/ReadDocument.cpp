@@ -83,8 +83,8 @@ int WordLayoutWidth() {
 bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
     // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
-    // plain-text, RTF and Word readers say so themselves; the archive and PDF libraries don't tell
-    // a missing file from a damaged one, so their documents are opened here first.
+    // plain-text, RTF, Word and mail readers say so themselves; the archive and PDF libraries
+    // don't tell a missing file from a damaged one, so their documents are opened here first.
     const bool zipReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"ods" ||
                            e == u"odp" || e == u"epub";
     const bool libraryReader = zipReader || e == u"pdf";
@@ -120,6 +120,8 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadPdfText(record, context);
     else if (e == u"rtf")
         read = ReadRtfText(record, context);
+    else if (e == u"eml" || e == u"mbox")
+        read = ReadMailText(record, context);
     else
         read = ReadPlainText(record, context.documentFd);
     // The one bound on every reader's text, which a reply from a helper is held to as well.
@@ -128,21 +130,29 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     return read;
 }
 
+bool HasNonAscii(std::string_view bytes) {
+    return HasHighByte(bytes);
+}
+
+void AppendAscii(std::u16string& out, std::string_view ascii) {
+    // Widened through a small buffer, so that the text is written once and never zero-filled first.
+    constexpr std::size_t kStep = 1024;
+    char16_t step[kStep];
+    out.reserve(out.size() + ascii.size());
+    for (std::size_t at = 0; at < ascii.size(); at += kStep) {
+        const std::size_t n = std::min(kStep, ascii.size() - at);
+        WidenAscii(ascii.data() + at, n, step);
+        out.append(step, n);
+    }
+}
+
 void AppendPlainText(std::u16string& out, std::string_view bytes) {
     // Single-byte text stops at its first NUL.
     const std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);
     if (!HasHighByte(bytes)) {
-        // Widened through a small buffer, so that the text is written once and never zero-filled first.
-        constexpr std::size_t kStep = 1024;
-        char16_t step[kStep];
-        out.reserve(out.size() + bytes.size());
-        for (std::size_t at = 0; at < bytes.size(); at += kStep) {
-            const std::size_t n = std::min(kStep, bytes.size() - at);
-            WidenAscii(bytes.data() + at, n, step);
-            out.append(step, n);
-        }
+        AppendAscii(out, bytes);
         return;
     }
     // Text files on this platform are UTF-8: a file that is valid UTF-8 throughout is decoded as

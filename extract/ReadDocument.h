@@ -30,6 +30,10 @@ int WordLayoutWidth();
 // The bytes the calling thread's read buffer holds between files.
 std::size_t ReadBufferBytes();
 
+// True when a byte is above 0x7F.
+bool HasNonAscii(std::string_view bytes);
+// Appends bytes that are all below 0x80, one unit each.
+void AppendAscii(std::u16string& out, std::string_view ascii);
 // Appends the decoded bytes of a plain-text file to `out` (the reader puts the leading space first).
 void AppendPlainText(std::u16string& out, std::string_view bytes);
 

@@ -15,5 +15,7 @@ void ReadOdsText(FileRecord& record, const ReadContext& context);
 void ReadOdpText(FileRecord& record, const ReadContext& context);
 void ReadEpubText(FileRecord& record, const ReadContext& context);
 void ReadPdfText(FileRecord& record, const ReadContext& context);
+// A message (.eml) or an mbox archive: every message, in order, in one text.
+bool ReadMailText(FileRecord& record, const ReadContext& context);
 
 } // namespace tessarel

@@ -92,8 +92,6 @@ std::basic_string_view<Char> AttributeValue(std::basic_string_view<Char> element
     return {};
 }
 
-// The character a reference names ("amp", "#233", "#xE9"), or 0 when it names none that the
-// text may hold: an unknown name, a malformed number, NUL, a surrogate or beyond U+10FFFF.
 // The names of HTML that books written as XHTML use without declaring them: Latin-1 from U+00A0
 // in code order, then punctuation and a few letters beyond.
 constexpr std::u16string_view kLatin1Names[96] = {
@@ -120,7 +118,9 @@ constexpr NamedCharacter kFurtherNames[] = {
     {u"rsaquo", 0x203A}, {u"euro", 0x20AC},   {u"trade", 0x2122},  {u"ensp", 0x2002},   {u"emsp", 0x2003},
     {u"thinsp", 0x2009}, {u"zwnj", 0x200C},   {u"zwj", 0x200D},    {u"lrm", 0x200E},    {u"rlm", 0x200F},
     {u"OElig", 0x152},   {u"oelig", 0x153},   {u"Scaron", 0x160},  {u"scaron", 0x161},  {u"Yuml", 0x178},
-    {u"fnof", 0x192},    {u"circ", 0x2C6},    {u"tilde", 0x2DC},
+    {u"fnof", 0x192},    {u"circ", 0x2C6},    {u"tilde", 0x2DC},   {u"permil", 0x2030}, {u"larr", 0x2190},
+    {u"uarr", 0x2191},   {u"rarr", 0x2192},   {u"darr", 0x2193},   {u"harr", 0x2194},   {u"minus", 0x2212},
+    {u"infin", 0x221E},  {u"ne", 0x2260},     {u"le", 0x2264},     {u"ge", 0x2265},
 };
 
 char32_t HtmlNamedCharacter(std::u16string_view name) {
@@ -133,7 +133,9 @@ char32_t HtmlNamedCharacter(std::u16string_view name) {
     return 0;
 }
 
-char32_t ReferencedCharacter(std::u16string_view name, bool htmlNames = false) {
+} // namespace
+
+char32_t ReferencedCharacter(std::u16string_view name, bool htmlNames) {
     if (htmlNames && !name.empty() && name[0] != u'#')
         if (const char32_t c = HtmlNamedCharacter(name))
             return c;
@@ -173,6 +175,17 @@ char32_t ReferencedCharacter(std::u16string_view name, bool htmlNames = false) {
     return value;
 }
 
+void AppendCharacter(char32_t c, std::u16string& text) {
+    if (c < 0x10000) {
+        text.push_back(static_cast<char16_t>(c));
+    } else {
+        text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+}
+
+namespace {
+
 // The longest reference worth decoding: "&#x10FFFF;" with leading zeros to spare.
 constexpr std::size_t kMaxReferenceLength = 32;
 
@@ -192,12 +205,7 @@ void AppendDecoded(std::u16string_view raw, std::u16string& text, bool htmlNames
             continue;
         }
         text.append(raw.substr(p, amp - p));
-        if (c < 0x10000) {
-            text.push_back(static_cast<char16_t>(c));
-        } else {
-            text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        }
+        AppendCharacter(c, text);
         p = semicolon + 1;
     }
     text.append(raw.substr(p));

@@ -23,6 +23,13 @@ void ScanOdfText(std::u16string_view part, std::u16string& text);
 // elements end lines; the names of HTML's characters decoded as well.
 void ScanXhtmlText(std::u16string_view part, std::u16string& text);
 
+// The character a reference names ("amp", "#233", "#xE9"), or 0 when it names none that the
+// text may hold: an unknown name, a malformed number, NUL, a surrogate or beyond U+10FFFF. With
+// htmlNames, the names of HTML's common characters ("eacute", "mdash") as well.
+char32_t ReferencedCharacter(std::u16string_view name, bool htmlNames = false);
+// Appends one character, as a surrogate pair beyond the basic plane.
+void AppendCharacter(char32_t c, std::u16string& text);
+
 // The package-relative name of the main document part named in a package's "_rels/.rels", or
 // empty when the relationships name none.
 std::string MainDocumentTarget(std::string_view rels);
