@@ -58,6 +58,12 @@ public:
     // Texts read before, looked up before a document is read and stored after; null: none. The
     // catalogue and the log are the same with and without it. Owned by the program.
     TextCache* textCache = nullptr;
+    // Text recognition of scanned PDF pages and images: 1 on, 0 off, -1 the setting Ocr. The
+    // languages: empty takes the setting OcrLanguages. The budgets in `recognitionBudgets` are a
+    // run's (tests shorten them); its other fields are the run's to set.
+    int ocr = -1;
+    std::string ocrLanguages;
+    RecognitionSettings recognitionBudgets;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -108,6 +114,7 @@ private:
     TextCacheKey cacheKeyOf(const struct stat& st, const std::string& nativePath,
                             std::u16string_view extension) const;
     void postStatus(const std::u16string& text);
+    void settleRecognition();
 
     SettingsStore& settings_;
     EngineSink& sink_;
@@ -122,6 +129,8 @@ private:
     // their rows.
     std::unordered_set<FileId, FileIdHash> seenFiles_;
     int layoutWidth_ = 0;
+    // The run's recognition, as settled from the parameters and the installed languages.
+    RecognitionSettings recognition_;
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;

@@ -1,5 +1,5 @@
 #pragma once
-// The eight document types a reading run can be told to read, in the order the settings store
+// The document types a reading run can be told to read, in the order the settings store
 // lists their switches: one table for the catalogue, the options, the window's hand-over and the
 // command line.
 
@@ -19,6 +19,8 @@ struct TypeSwitches {
     std::int32_t FilesXlsx = 0;
     std::int32_t FilesPptx = 0;
     std::int32_t FilesOdt = 0;
+    // Read only while text recognition is on.
+    std::int32_t FilesImages = 0;
 };
 
 struct DocumentType {
@@ -41,6 +43,7 @@ inline constexpr DocumentType kDocumentTypes[] = {
     {&TypeSwitches::FilesXlsx, "FilesXlsx", "xlsx", u" xlsx "},
     {&TypeSwitches::FilesPptx, "FilesPptx", "pptx", u" pptx "},
     {&TypeSwitches::FilesOdt, "FilesOdt", "odt", u" odt "},
+    {&TypeSwitches::FilesImages, "FilesImages", "images", u" png jpg jpeg tif tiff "},
 };
 
 // The type of a lower-case extension; null when no type has it.

@@ -1,7 +1,11 @@
 #pragma once
 // What a reader borrows from the reading run besides its own record.
 
+#include "extract/Recognition.h"
+
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace tessarel {
 
@@ -17,6 +21,12 @@ struct ReadContext {
     // The record's document, opened by the reading run for a reader helper, which can't open the
     // user's files by name; -1: the readers open it by name.
     int documentFd = -1;
+    // Scanned PDF pages and images are recognised only when this is on.
+    RecognitionSettings recognition;
+    // Hears of each recognised page: (pages done, the document's pages). May be empty.
+    std::function<void(int, int)> onPage;
+    // The document's log lines, where a reader says what it left out; may be null.
+    std::vector<std::u16string>* logLines = nullptr;
 };
 
 } // namespace tessarel

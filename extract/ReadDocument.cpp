@@ -85,7 +85,8 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
     // plain-text, RTF and Word readers say so themselves; the archive and PDF libraries don't tell
     // a missing file from a damaged one, so their documents are opened here first.
-    const bool libraryReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"pdf";
+    const bool libraryReader =
+        e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"pdf" || IsImageExtension(e);
     if (libraryReader && !OpenRecord(record, context.documentFd)) {
         record.text.clear();
         return false;
@@ -110,6 +111,8 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadOdtText(record, context);
     else if (e == u"pdf")
         ReadPdfText(record, context);
+    else if (IsImageExtension(e))
+        ReadImageText(record, context);
     else if (e == u"rtf")
         read = ReadRtfText(record, context);
     else

@@ -4,6 +4,8 @@
 #include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
+#include <string_view>
+
 namespace tessarel {
 
 bool ReadRtfText(FileRecord& record, const ReadContext& context);
@@ -12,5 +14,12 @@ void ReadXlsxText(FileRecord& record, const ReadContext& context);
 void ReadPptxText(FileRecord& record, const ReadContext& context);
 void ReadOdtText(FileRecord& record, const ReadContext& context);
 void ReadPdfText(FileRecord& record, const ReadContext& context);
+// Recognised text; the empty text unless the context's recognition is on.
+void ReadImageText(FileRecord& record, const ReadContext& context);
+
+// The extensions the image reader takes.
+inline bool IsImageExtension(std::u16string_view e) {
+    return e == u"png" || e == u"jpg" || e == u"jpeg" || e == u"tif" || e == u"tiff";
+}
 
 } // namespace tessarel

@@ -206,6 +206,8 @@ void CInstallThread::writeDefaultSettings() {
     store.writeInt(kSettingsSection, "FilesPptx", 1);
     store.writeInt(kSettingsSection, "FilesOdt", 1);
     store.writeInt(kSettingsSection, "TextCache", 1);
+    store.writeInt(kSettingsSection, "FilesImages", 1);
+    store.writeInt(kSettingsSection, "Ocr", 0);
 }
 
 void CInstallThread::writeFolderPickerSize() {

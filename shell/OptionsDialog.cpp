@@ -1,5 +1,7 @@
 #include "shell/OptionsDialog.h"
 
+#include "extract/Recognition.h"
+
 #include <algorithm>
 
 #include <QCheckBox>
@@ -9,13 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace tessarel {
 namespace {
 
-constexpr const char* kTypeCaptions[8] = {
+constexpr int kTypeCount = 9;
+constexpr const char* kTypeCaptions[kTypeCount] = {
     "Text files (txt, html, htm, c, cpp, h, java, jsp, xml, php, properties, pl, plx and others)",
     "Rich text format files (rtf)",
     "Microsoft Word 97-2003 documents (doc)",
@@ -24,10 +28,11 @@ constexpr const char* kTypeCaptions[8] = {
     "Microsoft Excel spreadsheets (xlsx)",
     "Microsoft PowerPoint files (pptx)",
     "OpenOffice document text (odt)",
+    "Images (text recognition)",
 };
 // Where each switch of the store's order (FilesText, FilesRtf, FilesDoc, FilesPdf, FilesDocx,
-// FilesXlsx, FilesPptx, FilesOdt) sits on the page.
-constexpr int kBoxOfSwitch[8] = {0, 1, 2, 4, 3, 5, 6, 7};
+// FilesXlsx, FilesPptx, FilesOdt, FilesImages) sits on the page.
+constexpr int kBoxOfSwitch[kTypeCount] = {0, 1, 2, 4, 3, 5, 6, 7, 8};
 
 int Checked(const QCheckBox* box) {
     return box->isChecked() ? 1 : 0;
@@ -165,20 +170,42 @@ QWidget* COptionsDialog::makeFileTypesPage() {
     auto* page = new QWidget;
     auto* group = new QGroupBox(QStringLiteral("Search in files of type"), page);
     auto* groupLayout = new QVBoxLayout(group);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kTypeCount; ++i) {
         typeBoxes[static_cast<std::size_t>(i)] = new QCheckBox(QString::fromLatin1(kTypeCaptions[i]), group);
         groupLayout->addWidget(typeBoxes[static_cast<std::size_t>(i)]);
         connect(typeBoxes[static_cast<std::size_t>(i)], &QCheckBox::clicked, this,
                 &COptionsDialog::enableApply);
     }
+    auto* recognition = new QGroupBox(QStringLiteral("Text recognition"), page);
+    ocrBox = new QCheckBox(QStringLiteral("Read scanned pages and images (slow)"), recognition);
+    auto* languagesLabel = new QLabel(QStringLiteral("Languages"), recognition);
+    ocrLanguagesEdit = new QLineEdit(recognition);
+    languagesLabel->setBuddy(ocrLanguagesEdit);
+    QStringList installed;
+    for (const std::string& language : InstalledRecognitionLanguages())
+        installed << QString::fromStdString(language);
+    ocrInstalledLabel = new QLabel(installed.isEmpty() ? QStringLiteral("Installed: none")
+                                                       : QStringLiteral("Installed: ") + installed.join(u' '),
+                                   recognition);
+    auto* languages = new QHBoxLayout;
+    languages->addWidget(languagesLabel);
+    languages->addWidget(ocrLanguagesEdit, 1);
+    auto* recognitionLayout = new QVBoxLayout(recognition);
+    recognitionLayout->addWidget(ocrBox);
+    recognitionLayout->addLayout(languages);
+    recognitionLayout->addWidget(ocrInstalledLabel);
+    connect(ocrBox, &QCheckBox::clicked, this, &COptionsDialog::enableApply);
+    connect(ocrLanguagesEdit, &QLineEdit::textEdited, this, &COptionsDialog::enableApply);
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
+    layout->addWidget(recognition);
     layout->addStretch(1);
     return page;
 }
 
 std::int32_t* COptionsDialog::switchOf(int box) {
-    for (int s = 0; s < 8; ++s)
+    for (int s = 0; s < kTypeCount; ++s)
         if (kBoxOfSwitch[s] == box)
             return &(sheet_.*kDocumentTypes[s].switchOf);
     return nullptr;
@@ -189,8 +216,10 @@ void COptionsDialog::showFileTypes() {
     if (fileTypesShown_)
         return;
     fileTypesShown_ = true;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < kTypeCount; ++i)
         typeBoxes[static_cast<std::size_t>(i)]->setChecked(*switchOf(i) == 1);
+    ocrBox->setChecked(sheet_.Ocr == 1);
+    ocrLanguagesEdit->setText(QString::fromStdU16String(sheet_.OcrLanguages));
     sheet_.fileTypesVisited = true;
 }
 
@@ -233,11 +262,15 @@ void COptionsDialog::save() {
         return;
     // A page never shown in this opening still holds the switches: set its boxes first.
     showFileTypes();
-    for (int s = 0; s < 8; ++s) {
+    for (int s = 0; s < kTypeCount; ++s) {
         const int box = kBoxOfSwitch[s];
         *switchOf(box) = Checked(typeBoxes[static_cast<std::size_t>(box)]);
         store.writeInt(section, kDocumentTypes[s].settingKey, *switchOf(box));
     }
+    sheet_.Ocr = Checked(ocrBox);
+    store.writeInt(section, "Ocr", sheet_.Ocr);
+    sheet_.OcrLanguages = ocrLanguagesEdit->text().trimmed().toStdU16String();
+    store.writeString(section, "OcrLanguages", sheet_.OcrLanguages);
 }
 
 void COptionsDialog::apply() {

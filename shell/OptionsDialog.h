@@ -46,7 +46,10 @@ public:
     QPushButton* chooseButton = nullptr;
     // File types, in the order of the switches FilesText, FilesRtf, FilesDoc, FilesDocx, FilesPdf,
     // FilesXlsx, FilesPptx, FilesOdt as the page lists them
-    std::array<QCheckBox*, 8> typeBoxes{};
+    std::array<QCheckBox*, 9> typeBoxes{};
+    QCheckBox* ocrBox = nullptr;
+    QLineEdit* ocrLanguagesEdit = nullptr;
+    QLabel* ocrInstalledLabel = nullptr;
     // Buttons
     QTabWidget* tabs = nullptr;
     QPushButton* okButton = nullptr;

@@ -19,6 +19,8 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     FontSize = settings.readInt(section, "FontSize", 0);
     for (const DocumentType& type : kDocumentTypes)
         this->*type.switchOf = settings.readInt(section, type.settingKey, 0);
+    Ocr = settings.readInt(section, "Ocr", 0);
+    OcrLanguages = settings.readString(section, "OcrLanguages", u"eng");
     pendingFace = FontFace;
     pendingSize = FontSize;
 

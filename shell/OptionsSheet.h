@@ -41,6 +41,9 @@ public:
     std::u16string StartupDirectory;
     std::u16string FontFace;
     std::int32_t FontSize = 0;
+    // Text recognition of scanned pages and images, and its languages ("eng+deu").
+    std::int32_t Ocr = 0;
+    std::u16string OcrLanguages;
 
     // The View page's choice, written by a save.
     std::u16string pendingFace;

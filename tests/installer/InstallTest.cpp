@@ -172,7 +172,9 @@ private slots:
             {"FilesXlsx", 1},
             {"FilesPptx", 1},
             {"FilesOdt", 1},
-            {"TextCache", 1}};
+            {"TextCache", 1},
+            {"FilesImages", 1},
+            {"Ocr", 0}};
         for (const auto& [key, value] : settings)
             QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(),
                      key);
