@@ -145,8 +145,7 @@ const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 2
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
                             [](Options& o, const std::string&) { o.unlimited = true; }};
 const OptionSpec kTypes{"--types", "LIST",
-                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,images\n"
-                        "(images only with --ocr or the setting Ocr)",
+                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,images",
                         [](Options& o, const std::string& v) {
                             o.types = SplitCommas(v);
                             for (const std::string& t : o.types)
@@ -166,7 +165,7 @@ const OptionSpec kJobs{"--jobs", "N", "documents read at once (default: one per 
                        }};
 const OptionSpec kNoCache{"--no-cache", nullptr, "read every document afresh, without the text cache",
                           [](Options& o, const std::string&) { o.noCache = true; }};
-const OptionSpec kOcr{"--ocr", nullptr, "recognise the text of scanned PDF pages and images (slow)",
+const OptionSpec kOcr{"--ocr", nullptr, "recognise scanned PDF pages and images (slow; images are read only then)",
                       [](Options& o, const std::string&) { o.ocr = 1; }};
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
                        [](Options& o, const std::string&) { o.help = true; }};

@@ -189,6 +189,26 @@ private slots:
         QVERIFY(!dialog->applyButton->isEnabled());
     }
 
+    void recognitionSwitchAndLanguagesAreSavedWithTheTypes() {
+        store = MemorySettingsStore();
+        auto sheet = makeSheet();
+        auto dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        dialog->tabs->setCurrentIndex(2);
+        QVERIFY(!dialog->ocrBox->isChecked());
+        QCOMPARE(dialog->ocrLanguagesEdit->text(), QStringLiteral("eng"));
+        QVERIFY(dialog->ocrInstalledLabel->text().contains(QStringLiteral("eng")));
+        QCOMPARE(dialog->typeBoxes[8]->text(), QStringLiteral("Images (text recognition)"));
+        Click(dialog->ocrBox);
+        Click(dialog->typeBoxes[8]);
+        dialog->ocrLanguagesEdit->setText(QStringLiteral(" eng+deu "));
+        Click(dialog->okButton);
+        QCOMPARE(store.readInt(kSection, "Ocr", -1), 1);
+        QCOMPARE(store.readInt(kSection, "FilesImages", -1), 1);
+        QCOMPARE(store.readString(kSection, "OcrLanguages", u""), std::u16string(u"eng+deu"));
+        QCOMPARE(sheet->Ocr, 1);
+    }
+
     void fileTypesPageNeverShownLeavesSwitches() {
         store = MemorySettingsStore();
         store.writeInt(kSection, "FilesPdf", 1);
