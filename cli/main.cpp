@@ -66,6 +66,8 @@ struct Options {
     int maxDocuments = 0; // 0: the setting MaxDocuments, or 10000
     // Read every document afresh: no text is looked up in the text cache or stored there.
     bool noCache = false;
+    // Recognise scanned pages and images: 1 on; -1 as the setting Ocr says.
+    int ocr = -1;
     std::vector<std::string> types = AllTypeNames();
     std::vector<std::string> positional;
 };
@@ -144,7 +146,7 @@ const OptionSpec kPerFile{"--per-file", "N", "results shown per document, 0 to 2
 const OptionSpec kUnlimited{"--unlimited", nullptr, "20 results per document",
                             [](Options& o, const std::string&) { o.unlimited = true; }};
 const OptionSpec kTypes{"--types", "LIST",
-                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,ods,odp,epub,mail",
+                        "types to read, comma-separated: text,rtf,doc,pdf,docx,xlsx,pptx,odt,ods,odp,epub,mail,images",
                         [](Options& o, const std::string& v) {
                             o.types = SplitCommas(v);
                             for (const std::string& t : o.types)
@@ -170,6 +172,8 @@ const OptionSpec kMaxDocuments{
     }};
 const OptionSpec kNoCache{"--no-cache", nullptr, "read every document afresh, without the text cache",
                           [](Options& o, const std::string&) { o.noCache = true; }};
+const OptionSpec kOcr{"--ocr", nullptr, "recognise scanned PDF pages and images (slow; images are read only then)",
+                      [](Options& o, const std::string&) { o.ocr = 1; }};
 const OptionSpec kHelp{"--help", nullptr, "print this help and exit",
                        [](Options& o, const std::string&) { o.help = true; }};
 
@@ -194,21 +198,21 @@ const std::vector<CommandSpec>& Commands() {
         {"extract",
          "FILE...",
          "print each file's text as its reader gives it, read afresh",
-         {&kHelp},
+         {&kOcr, &kHelp},
          "0 when every file was read, 2 when one could not be",
          Extract},
         {"search",
          "[options] FOLDER QUERY",
          "read the documents under FOLDER and search them; print the result page's path and the status line",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kMaxDocuments, &kList, &kJson, &kNoCache, &kHelp},
+          &kTypes, &kJobs, &kMaxDocuments, &kList, &kJson, &kNoCache, &kOcr, &kHelp},
          "0 when a result was found, 1 when none was, 2 on an error",
          Search},
         {"show",
          "[options] FOLDER QUERY INDEX START LENGTH",
          "search as above, then write the text page of document INDEX around the hit at START, LENGTH",
          {&kProgramDir, &kCase, &kMatchWord, &kNoFixBeginning, &kOrder, &kFlat, &kPerFile, &kUnlimited,
-          &kTypes, &kJobs, &kMaxDocuments, &kJson, &kNoCache, &kHelp},
+          &kTypes, &kJobs, &kMaxDocuments, &kJson, &kNoCache, &kOcr, &kHelp},
          "0 when the page was written, 2 on an error",
          Show},
         {"cache",
@@ -351,7 +355,20 @@ int Extract(const CommandSpec&, Options& o) {
     RtfConverterControl rtf;
     // What a reader says of a document goes to stderr after it.
     std::vector<std::u16string> logLines;
-    ReadContext context{contents, temp.acquire(contents), &rtf};
+    ReadContext context;
+    context.contentsPath = contents;
+    context.wordTempPath = temp.acquire(contents);
+    context.rtf = &rtf;
+    if (o.ocr == 1) {
+        IniSettingsStore settings{IniSettingsStore::defaultPath()};
+        std::vector<std::string> missing;
+        context.recognition.on = true;
+        context.recognition.languages =
+            InstalledLanguagesOf(ToUtf8(settings.readString(kSettingsSection, "OcrLanguages", u"eng")), &missing);
+        for (const std::string& language : missing)
+            std::fprintf(stderr, "tessarel-cli: the recognition language %s is not installed\n", language.c_str());
+        context.recognition.on = !context.recognition.languages.empty();
+    }
     context.logLines = &logLines;
     // A file that can't be read is reported and the others still extracted; the exit status
     // then tells a script that something was missing.
@@ -510,6 +527,7 @@ std::string RunSearch(SearchRun& run, const Options& o, const CommandSpec& comma
     catalog.rtf = &run.rtf;
     catalog.readingThreads = o.jobs;
     catalog.maxDocuments = o.maxDocuments;
+    catalog.ocr = o.ocr;
     // Without a usable cache the run simply reads every document, and says why once.
     if (!o.noCache && TextCacheEnabled(run.settings)) {
         std::string why;

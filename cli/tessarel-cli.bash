@@ -7,9 +7,9 @@ _tessarel_cli() {
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
     local commands="extract search show cache help"
     local search_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --max-documents --list --json --no-cache --help"
+        --unlimited --types --jobs --max-documents --list --json --no-cache --ocr --help"
     local show_options="--program-dir --case --match-word --no-fix-beginning --order --flat --per-file
-        --unlimited --types --jobs --max-documents --json --no-cache --help"
+        --unlimited --types --jobs --max-documents --json --no-cache --ocr --help"
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
@@ -32,7 +32,7 @@ _tessarel_cli() {
         ;;
     extract)
         if [[ $cur == --* ]]; then
-            COMPREPLY=($(compgen -W "--help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--ocr --help" -- "$cur"))
         else
             COMPREPLY=($(compgen -f -- "$cur"))
         fi
@@ -51,7 +51,7 @@ _tessarel_cli() {
         # A comma-separated list: complete the type after the last comma.
         local done=${cur%,*} last=${cur##*,}
         [[ $done == "$cur" ]] && done="" || done="$done,"
-        COMPREPLY=($(compgen -P "$done" -W "text rtf doc pdf docx xlsx pptx odt ods odp epub mail" -- "$last"))
+        COMPREPLY=($(compgen -P "$done" -W "text rtf doc pdf docx xlsx pptx odt ods odp epub mail images" -- "$last"))
         return
         ;;
     --program-dir)

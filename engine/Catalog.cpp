@@ -2,6 +2,8 @@
 
 #include "engine/Paths.h"
 #include "extract/ReadDocument.h"
+#include "extract/Readers.h"
+#include "extract/Recognition.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -78,7 +80,7 @@ void CCatalog::requestStop() {
 
 bool CCatalog::readInHelper(std::u16string_view e) {
     return e == u"pdf" || e == u"doc" || e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" ||
-           e == u"ods" || e == u"odp" || e == u"epub" || e == u"eml" || e == u"mbox";
+           e == u"ods" || e == u"odp" || e == u"epub" || e == u"eml" || e == u"mbox" || IsImageExtension(e);
 }
 
 bool CCatalog::worthCaching(std::u16string_view e) {
@@ -102,7 +104,29 @@ int CCatalog::documentLimit() const {
 
 bool CCatalog::typeEnabled(std::u16string_view e) const {
     const DocumentType* type = DocumentTypeOf(e, TextExtensions);
+    // Images have no text but what recognition finds: without it they are not catalogued.
+    if (type && type->switchOf == &TypeSwitches::FilesImages && !recognition_.on)
+        return false;
     return type && this->*type->switchOf == 1;
+}
+
+void CCatalog::settleRecognition() {
+    recognition_ = recognitionBudgets;
+    recognition_.on = (ocr >= 0 ? ocr : settings_.readInt(kSettingsSection, "Ocr", 0)) == 1;
+    recognition_.languages.clear();
+    if (!recognition_.on)
+        return;
+    const std::string setting =
+        ocrLanguages.empty() ? ToUtf8(settings_.readString(kSettingsSection, "OcrLanguages", u"eng")) : ocrLanguages;
+    // A language that isn't installed is left out, said once a run: the others still serve.
+    std::vector<std::string> missing;
+    recognition_.languages = InstalledLanguagesOf(setting, &missing);
+    for (const std::string& language : missing)
+        log_.append(u"Text recognition: the language \"" + FromUtf8(language) + u"\" is not installed.");
+    if (recognition_.languages.empty()) {
+        log_.append(u"Text recognition is off: none of its languages is installed.");
+        recognition_.on = false;
+    }
 }
 
 void CCatalog::postStatus(const std::u16string& text) {
@@ -134,6 +158,7 @@ void CCatalog::run() {
     limitNotices_.clear();
     readerMissing_ = false;
     try {
+        settleRecognition();
         if (refusesFolder(folder))
             notifier_.warn(u"Tessarel", std::u16string(kWholeDrive));
         else
@@ -245,6 +270,9 @@ TextCacheKey CCatalog::cacheKeyOf(const struct stat& st, const std::string& nati
                                   std::u16string_view extension) const {
     TextCacheKey key = TextCacheKeyOf(st, nativePath);
     key.type = ToUtf8(extension);
+    // What recognition finds depends on its languages and settings: another key for another text.
+    if (recognition_.on && (extension == u"pdf" || IsImageExtension(extension)))
+        key.type += " " + RecognitionFingerprint(recognition_);
     // Only the Word reader lays out tables and tabs to a width.
     key.layoutWidth = extension == u"doc" ? layoutWidth_ : 0;
     return key;
@@ -273,11 +301,13 @@ bool CCatalog::readOne(FileRecord& record, const ReadContext& context, ReaderHel
         return readGuarded(record, context, logLines);
     if (!helper) {
         std::lock_guard lock(inProcessReaders_);
-        return readGuarded(record, context, logLines);
+        ReadContext withLog = context;
+        withLog.logLines = &logLines;
+        return readGuarded(record, withLog, logLines);
     }
     ReadReply reply;
     std::string why;
-    switch (helper->read(record, reply, stopPipe_[0], why)) {
+    switch (helper->read(record, reply, stopPipe_[0], why, context.recognition, context.onPage)) {
     case ReaderHelper::Outcome::Read:
         record.text.assign(reply.text.begin(), reply.text.end());
         logLines = std::move(reply.logLines);
@@ -345,6 +375,9 @@ struct CCatalog::ReadingState {
     std::condition_variable changed;
     std::vector<char> done;
     std::vector<std::vector<std::u16string>> logLines;
+    // Each worker's share of its document's pages recognised so far, and how often one changed.
+    std::vector<float> pageShare;
+    int pageReports = 0;
     int doneCount = 0;
     int workersLeft = 0;
 };
@@ -355,7 +388,20 @@ void CCatalog::readWorker(ReadingState& state, int worker) {
     if (state.readers)
         helper = std::make_unique<ReaderHelper>(readerExecutable, contentsPath_, readerLimits, state.readers);
     // The window's RTF converter serves one worker; the others use converters of their own.
-    const ReadContext context{contentsPath_, tempFile_.path(), worker == 0 ? rtf : nullptr};
+    ReadContext context;
+    context.contentsPath = contentsPath_;
+    context.wordTempPath = tempFile_.path();
+    context.rtf = worker == 0 ? rtf : nullptr;
+    context.recognition = recognition_;
+    context.onPage = [&state, worker](int done, int pages) {
+        {
+            std::lock_guard lock(state.mutex);
+            state.pageShare[static_cast<std::size_t>(worker)] =
+                pages > 0 ? static_cast<float>(std::min(done, pages)) / static_cast<float>(pages) : 0.0f;
+            ++state.pageReports;
+        }
+        state.changed.notify_one();
+    };
     // The worker's own buffers, grown to its largest document: the catalogue keeps only the
     // compact copy of each text.
     FileRecord reading;
@@ -386,6 +432,7 @@ void CCatalog::readWorker(ReadingState& state, int worker) {
             std::lock_guard lock(state.mutex);
             state.done[static_cast<std::size_t>(i)] = 1;
             state.logLines[static_cast<std::size_t>(i)] = std::move(lines);
+            state.pageShare[static_cast<std::size_t>(worker)] = 0.0f;
             ++state.doneCount;
         }
         state.changed.notify_one();
@@ -423,6 +470,7 @@ void CCatalog::readAll() {
     }
     const int workers = std::min(workerCount(), n);
     state.workersLeft = workers;
+    state.pageShare.assign(static_cast<std::size_t>(std::max(workers, 1)), 0.0f);
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(workers));
     try {
@@ -442,12 +490,17 @@ void CCatalog::readAll() {
     int lastPercent = 0;
     int counted = 0;
     int committed = 0;
+    int pageReportsSeen = 0;
     std::unique_lock lock(state.mutex);
     for (;;) {
         state.changed.wait(lock, [&] {
-            return state.workersLeft == 0 || state.doneCount > counted ||
+            return state.workersLeft == 0 || state.doneCount > counted || state.pageReports > pageReportsSeen ||
                    (committed < n && state.done[static_cast<std::size_t>(committed)]);
         });
+        pageReportsSeen = state.pageReports;
+        float pagesShare = 0.0f;
+        for (float share : state.pageShare)
+            pagesShare += share;
         // The log follows the catalogue's order: each document's path, then its reader's lines.
         std::vector<std::vector<std::u16string>> ready;
         const int from = committed;
@@ -467,6 +520,14 @@ void CCatalog::readAll() {
         for (; counted < doneNow; ++counted) {
             const int percent = static_cast<int>(static_cast<float>(counted + 1) * step * 100.0f);
             if (percent > lastPercent) {
+                lastPercent = percent;
+                postStatus(std::u16string(kReadingFiles) + u" " + NumberText(percent) + u"%");
+            }
+        }
+        // Pages recognised count as parts of their documents, so a long recognition moves too.
+        if (pagesShare > 0.0f) {
+            const int percent = static_cast<int>((static_cast<float>(doneNow) + pagesShare) * step * 100.0f);
+            if (percent > lastPercent && percent < 100) {
                 lastPercent = percent;
                 postStatus(std::u16string(kReadingFiles) + u" " + NumberText(percent) + u"%");
             }

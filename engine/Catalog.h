@@ -78,6 +78,12 @@ public:
     // False keeps every text in UTF-16 with a folded copy, as a text with a unit above 255 is
     // kept; tests compare the search of both kinds.
     bool narrowTexts = true;
+    // Text recognition of scanned PDF pages and images: 1 on, 0 off, -1 the setting Ocr. The
+    // languages: empty takes the setting OcrLanguages. The budgets in `recognitionBudgets` are a
+    // run's (tests shorten them); its other fields are the run's to set.
+    int ocr = -1;
+    std::string ocrLanguages;
+    RecognitionSettings recognitionBudgets;
 
     // Starts the reading run on the catalogue's thread; false when one is already running.
     bool start();
@@ -135,6 +141,7 @@ private:
     TextCacheKey cacheKeyOf(const struct stat& st, const std::string& nativePath,
                             std::u16string_view extension) const;
     void postStatus(const std::u16string& text);
+    void settleRecognition();
 
     SettingsStore& settings_;
     EngineSink& sink_;
@@ -149,6 +156,8 @@ private:
     // their rows.
     std::unordered_set<FileId, FileIdHash> seenFiles_;
     int layoutWidth_ = 0;
+    // The run's recognition, as settled from the parameters and the installed languages.
+    RecognitionSettings recognition_;
     std::string contentsPath_;
     TempTextFile tempFile_;
     bool walkStopped_ = false;

@@ -36,6 +36,8 @@ struct TypeSwitches {
     std::int32_t FilesMail = 0;
     // The further extensions of the text type, lower case, one blank between them.
     std::u16string TextExtensions = std::u16string(kTextExtensionsOfToday);
+    // Read only while text recognition is on.
+    std::int32_t FilesImages = 0;
 };
 
 struct DocumentType {
@@ -65,6 +67,7 @@ inline constexpr DocumentType kDocumentTypes[] = {
     {&TypeSwitches::FilesOdp, "FilesOdp", "odp", u" odp ", 1},
     {&TypeSwitches::FilesEpub, "FilesEpub", "epub", u" epub ", 1},
     {&TypeSwitches::FilesMail, "FilesMail", "mail", u" eml mbox ", 1},
+    {&TypeSwitches::FilesImages, "FilesImages", "images", u" png jpg jpeg tif tiff ", 1},
 };
 
 inline constexpr std::size_t kDocumentTypeCount = std::size(kDocumentTypes);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -169,8 +170,19 @@ bool ReaderHelper::spawn() {
     std::vector<char*> argv{const_cast<char*>(executable_.c_str()), const_cast<char*>(parent.c_str()),
                             const_cast<char*>(tempPath_.c_str()),   const_cast<char*>(contentsPath_.c_str()),
                             const_cast<char*>(memory.c_str()),      nullptr};
+    // The recognition engine's parallel runtime reads its limit as it loads, before the helper's
+    // code runs: one thread each, since the reading run's parallelism is its several helpers
+    // (and the sandbox starts no threads).
+    std::vector<char*> environment;
+    for (char** variable = environ; *variable; ++variable)
+        if (std::string_view(*variable).rfind("OMP_THREAD_LIMIT=", 0) != 0)
+            environment.push_back(*variable);
+    static char kOneThread[] = "OMP_THREAD_LIMIT=1";
+    environment.push_back(kOneThread);
+    environment.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, executable_.c_str(), &actions, &attributes, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, executable_.c_str(), &actions, &attributes, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(request[1]);
@@ -261,12 +273,12 @@ std::string ReaderHelper::endedWhy() const {
     return "exited with status " + std::to_string(WEXITSTATUS(status_));
 }
 
-ReaderHelper::Wait ReaderHelper::awaitReply(std::chrono::steady_clock::time_point deadline, int stopFd,
-                                            std::string& why) {
+ReaderHelper::Wait ReaderHelper::awaitReply(Deadline& deadline, int stopFd, std::string& why,
+                                            const std::function<void(int, int)>& onPage) {
     reader_.reset();
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+            deadline.at - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             why = "time limit";
             return Wait::Failed;
@@ -290,6 +302,15 @@ ReaderHelper::Wait ReaderHelper::awaitReply(std::chrono::steady_clock::time_poin
         case protocol::ReplyReader::State::NeedMore:
             continue;
         case protocol::ReplyReader::State::Complete:
+            // A page recognised is a sign of life: the next one gets its own budget.
+            if (ready_ && deadline.renewal.count() > 0 && reader_.peekStatus() == ReadReply::Progress) {
+                const ReadReply progress = reader_.take();
+                if (onPage)
+                    onPage(static_cast<int>(progress.pagesDone), static_cast<int>(progress.pages));
+                deadline.at = std::min(deadline.cap, std::chrono::steady_clock::now() + deadline.renewal);
+                reader_.reset();
+                continue;
+            }
             // What the helper wrote on its error output before the reply is in the pipe now.
             readErrors();
             return Wait::Reply;
@@ -303,8 +324,15 @@ ReaderHelper::Wait ReaderHelper::awaitReply(std::chrono::steady_clock::time_poin
 }
 
 ReaderHelper::Outcome ReaderHelper::exchange(int documentFd, const ReadRequest& request, ReadReply& reply,
-                                             int stopFd, std::string& why) {
-    const auto deadline = std::chrono::steady_clock::now() + limits_.time;
+                                             int stopFd, std::string& why,
+                                             const std::function<void(int, int)>& onPage) {
+    const auto now = std::chrono::steady_clock::now();
+    Deadline deadline{now + limits_.time, now + limits_.time, {}};
+    if (request.recognition.on) {
+        deadline.renewal = limits_.time + request.recognition.pageBudget;
+        deadline.at = now + deadline.renewal;
+        deadline.cap = now + limits_.time + request.recognition.documentBudget;
+    }
     Wait wait = protocol::WriteRequest(requestFd_, request, documentFd) ? Wait::Reply : Wait::Closed;
     if (!ready_) {
         // The helper's first frame says its sandbox is in place: one that ends before it could
@@ -332,9 +360,9 @@ ReaderHelper::Outcome ReaderHelper::exchange(int documentFd, const ReadRequest& 
         ready_ = true;
         if (run_)
             run_->helperReady();
-        wait = awaitReply(deadline, stopFd, why);
+        wait = awaitReply(deadline, stopFd, why, onPage);
     } else if (wait == Wait::Reply) {
-        wait = awaitReply(deadline, stopFd, why);
+        wait = awaitReply(deadline, stopFd, why, onPage);
     } else {
         why = "the reader ended";
         wait = Wait::Failed;
@@ -369,7 +397,8 @@ ReaderHelper::Outcome ReaderHelper::exchange(int documentFd, const ReadRequest& 
 }
 
 ReaderHelper::Outcome ReaderHelper::read(const FileRecord& record, ReadReply& reply, int stopFd,
-                                         std::string& why) {
+                                         std::string& why, const RecognitionSettings& recognition,
+                                         const std::function<void(int, int)>& onPage) {
     reply = ReadReply{};
     Outcome outcome = Outcome::Failed;
     try {
@@ -392,7 +421,8 @@ ReaderHelper::Outcome ReaderHelper::read(const FileRecord& record, ReadReply& re
         request.path = record.fileName();
         request.extension = record.extension;
         request.size = record.size;
-        outcome = exchange(document.fd, request, reply, stopFd, why);
+        request.recognition = recognition;
+        outcome = exchange(document.fd, request, reply, stopFd, why, onPage);
     } catch (const std::exception& e) {
         // Out of memory for a reply, say: the helper is out of step with this end, so it goes.
         end();

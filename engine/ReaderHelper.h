@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -66,7 +67,11 @@ public:
     // Reads the record's document into `reply`. Failed leaves the reason in `why`; Stopped means
     // `stopFd` became readable while the helper worked (the helper is ended). The helper's error
     // output while it read comes as log lines of the reply, after the reader's own, in every outcome.
-    Outcome read(const FileRecord& record, ReadReply& reply, int stopFd, std::string& why);
+    // With `recognition` on, the time limit grows by the page budget and is renewed with each
+    // page the helper reports (to `onPage`: pages done, the document's pages), up to the
+    // document's budget.
+    Outcome read(const FileRecord& record, ReadReply& reply, int stopFd, std::string& why,
+                 const RecognitionSettings& recognition = {}, const std::function<void(int, int)>& onPage = {});
     // The running helper's process id, or -1 (for tests that kill it).
     pid_t pid() const { return pid_; }
 
@@ -78,10 +83,17 @@ public:
 private:
     // Closed: the helper ended.
     enum class Wait { Reply, Stopped, Closed, Failed };
+    // When the helper's answer is due: `at`, moved on by `renewal` with each page reported, never past `cap`.
+    struct Deadline {
+        std::chrono::steady_clock::time_point at;
+        std::chrono::steady_clock::time_point cap;
+        std::chrono::milliseconds renewal{0};
+    };
     bool spawn();
     Outcome exchange(int documentFd, const ReadRequest& request, ReadReply& reply, int stopFd,
-                     std::string& why);
-    Wait awaitReply(std::chrono::steady_clock::time_point deadline, int stopFd, std::string& why);
+                     std::string& why, const std::function<void(int, int)>& onPage);
+    Wait awaitReply(Deadline& deadline, int stopFd, std::string& why,
+                    const std::function<void(int, int)>& onPage = {});
     void takeErrors(std::vector<std::u16string>& lines);
     void readErrors();
     void end();

@@ -1,6 +1,9 @@
 #pragma once
 // What a reader borrows from the reading run besides its own record.
 
+#include "extract/Recognition.h"
+
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +22,10 @@ struct ReadContext {
     // The record's document, opened by the reading run for a reader helper, which can't open the
     // user's files by name; -1: the readers open it by name.
     int documentFd = -1;
+    // Scanned PDF pages and images are recognised only when this is on.
+    RecognitionSettings recognition;
+    // Hears of each recognised page: (pages done, the document's pages). May be empty.
+    std::function<void(int, int)> onPage;
     // Where a reader's log lines for its document go (the reading run's log, a helper's reply);
     // null: nowhere.
     std::vector<std::u16string>* logLines = nullptr;

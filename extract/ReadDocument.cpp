@@ -83,11 +83,11 @@ int WordLayoutWidth() {
 bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
     const std::u16string& e = record.extension;
     // A document that can't be opened now (no descriptor left, a mount gone) is a failure. The
-    // plain-text, RTF, Word and mail readers say so themselves; the archive and PDF libraries
-    // don't tell a missing file from a damaged one, so their documents are opened here first.
+    // plain-text, RTF, Word and mail readers say so themselves; the archive, PDF and image
+    // libraries don't tell a missing file from a damaged one, so their documents are opened here first.
     const bool zipReader = e == u"docx" || e == u"xlsx" || e == u"pptx" || e == u"odt" || e == u"ods" ||
                            e == u"odp" || e == u"epub";
-    const bool libraryReader = zipReader || e == u"pdf";
+    const bool libraryReader = zipReader || e == u"pdf" || IsImageExtension(e);
     if (libraryReader && !OpenRecord(record, context.documentFd)) {
         record.text.clear();
         return false;
@@ -118,6 +118,8 @@ bool ReadDocumentText(FileRecord& record, const ReadContext& context) {
         ReadEpubText(record, context);
     else if (e == u"pdf")
         ReadPdfText(record, context);
+    else if (IsImageExtension(e))
+        ReadImageText(record, context);
     else if (e == u"rtf")
         read = ReadRtfText(record, context);
     else if (e == u"eml" || e == u"mbox")

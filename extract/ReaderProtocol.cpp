@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint32_t kRequestMagic = 0x51525354; // "TSRQ"
 constexpr std::uint32_t kReplyMagic = 0x50525354;   // "TSRP"
-constexpr std::size_t kReplyHeaderBytes = 16;       // magic, status, text units
+constexpr std::size_t kReplyHeaderBytes = 24;       // magic, status, text units, pages done, pages
 // A log line longer than this is not something a reader writes.
 constexpr std::uint32_t kMaxLogLineUnits = 1u << 16;
 // The text's first storage; it then doubles as the bytes fill it.
@@ -133,6 +133,12 @@ bool WriteRequest(int fd, const ReadRequest& request, int documentFd) {
     frame.append(request.path);
     PutUnits(frame, request.extension);
     Put(frame, request.size);
+    const RecognitionSettings& recognition = request.recognition;
+    Put(frame, static_cast<std::uint32_t>(recognition.on ? 1 : 0));
+    Put(frame, static_cast<std::uint32_t>(std::min<std::size_t>(recognition.languages.size(), kMaxLanguageBytes)));
+    frame.append(recognition.languages.substr(0, kMaxLanguageBytes));
+    Put(frame, static_cast<std::int64_t>(recognition.pageBudget.count()));
+    Put(frame, static_cast<std::int64_t>(recognition.documentBudget.count()));
     // The descriptor rides on the frame's first byte, which the helper reads with its head.
     if (documentFd >= 0 && !SendWithDescriptor(fd, frame.data(), 1, documentFd))
         return false;
@@ -156,8 +162,21 @@ bool ReadRequestFrom(int fd, ReadRequest& request, int& documentFd) {
         extensionUnits > kMaxPathBytes)
         return false;
     request.extension.resize(extensionUnits);
-    return ReadAll(fd, reinterpret_cast<char*>(request.extension.data()), std::size_t{extensionUnits} * 2) &&
-           ReadAll(fd, reinterpret_cast<char*>(&request.size), sizeof request.size);
+    std::uint32_t recognition[2] = {0, 0};
+    if (!ReadAll(fd, reinterpret_cast<char*>(request.extension.data()), std::size_t{extensionUnits} * 2) ||
+        !ReadAll(fd, reinterpret_cast<char*>(&request.size), sizeof request.size) ||
+        !ReadAll(fd, reinterpret_cast<char*>(recognition), sizeof recognition) || recognition[0] > 1 ||
+        recognition[1] > kMaxLanguageBytes)
+        return false;
+    request.recognition.on = recognition[0] == 1;
+    request.recognition.languages.resize(recognition[1]);
+    std::int64_t budgets[2] = {0, 0};
+    if (!ReadAll(fd, request.recognition.languages.data(), recognition[1]) ||
+        !ReadAll(fd, reinterpret_cast<char*>(budgets), sizeof budgets) || budgets[0] < 0 || budgets[1] < 0)
+        return false;
+    request.recognition.pageBudget = std::chrono::milliseconds(budgets[0]);
+    request.recognition.documentBudget = std::chrono::milliseconds(budgets[1]);
+    return true;
 }
 
 bool WriteReply(int fd, const ReadReply& reply) {
@@ -165,6 +184,8 @@ bool WriteReply(int fd, const ReadReply& reply) {
     Put(head, kReplyMagic);
     Put(head, static_cast<std::uint32_t>(reply.status));
     Put(head, static_cast<std::uint64_t>(reply.text.size()));
+    Put(head, reply.pagesDone);
+    Put(head, reply.pages);
     std::string tail;
     Put(tail, static_cast<std::uint32_t>(reply.logLines.size()));
     for (const std::u16string& line : reply.logLines)
@@ -195,7 +216,11 @@ ReplyReader::State ReplyReader::parseHeader() {
     Get(in, magic);
     Get(in, status);
     Get(in, textUnits_);
-    if (magic != kReplyMagic || status > ReadReply::Unread || textUnits_ > kMaxTextUnits)
+    Get(in, reply_.pagesDone);
+    Get(in, reply_.pages);
+    if (magic != kReplyMagic || status > ReadReply::Progress || textUnits_ > kMaxTextUnits ||
+        reply_.pages > kMaxPages || reply_.pagesDone > reply_.pages ||
+        (status == ReadReply::Progress && textUnits_ != 0))
         return State::Malformed;
     reply_.status = static_cast<ReadReply::Status>(status);
     haveHeader_ = true;

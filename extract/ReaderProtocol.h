@@ -16,14 +16,18 @@ struct ReadRequest {
     std::string path; // the file-name bytes
     std::u16string extension;
     std::int64_t size = 0; // as the walk saw it; the readers' size limits use it
+    RecognitionSettings recognition;
 };
 
 struct ReadReply {
     // Ready is a helper's first frame, once its sandbox is in place: a helper that ends before
     // it could not start, whatever document it was given. Unread: the file could not be opened
-    // or read; the empty text is no answer to keep.
-    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1, Ready = 2, Unread = 3 };
+    // or read; the empty text is no answer to keep. Progress comes while a document's pages are
+    // recognised, before its reply, with no text: `pagesDone` of `pages`.
+    enum Status : std::uint32_t { Read = 0, OutOfMemory = 1, Ready = 2, Unread = 3, Progress = 4 };
     Status status = Read;
+    std::uint32_t pagesDone = 0;
+    std::uint32_t pages = 0;
     std::pmr::u16string text;
     std::vector<std::u16string> logLines;
 };
@@ -32,6 +36,9 @@ namespace protocol {
 
 inline constexpr std::uint32_t kMaxPathBytes = 1u << 20;
 inline constexpr std::uint32_t kMaxLogLines = 64;
+inline constexpr std::uint32_t kMaxLanguageBytes = 256;
+// More pages than a document's budget could ever see.
+inline constexpr std::uint32_t kMaxPages = 1u << 20;
 
 // Both return false when the descriptor failed or the peer went away.
 // The request goes to a stream socket, so that a helper that died fails the write, and it
@@ -51,6 +58,8 @@ public:
     // Reads what fd has now (fd is non-blocking).
     State readAvailable(int fd);
     ReadReply take() { return std::move(reply_); }
+    // The status of the reply read (once Complete).
+    ReadReply::Status peekStatus() const { return reply_.status; }
 
 private:
     State parseHeader();

@@ -4,6 +4,8 @@
 #include "extract/FileRecord.h"
 #include "extract/ReadContext.h"
 
+#include <string_view>
+
 namespace tessarel {
 
 bool ReadRtfText(FileRecord& record, const ReadContext& context);
@@ -17,5 +19,12 @@ void ReadEpubText(FileRecord& record, const ReadContext& context);
 void ReadPdfText(FileRecord& record, const ReadContext& context);
 // A message (.eml) or an mbox archive: every message, in order, in one text.
 bool ReadMailText(FileRecord& record, const ReadContext& context);
+// Recognised text; the empty text unless the context's recognition is on.
+void ReadImageText(FileRecord& record, const ReadContext& context);
+
+// The extensions the image reader takes.
+inline bool IsImageExtension(std::u16string_view e) {
+    return e == u"png" || e == u"jpg" || e == u"jpeg" || e == u"tif" || e == u"tiff";
+}
 
 } // namespace tessarel

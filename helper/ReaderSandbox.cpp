@@ -4,7 +4,9 @@
 
 #include <seccomp.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -71,7 +73,8 @@ bool AddPathRule(int ruleset, const char* path, std::uint64_t rights, bool mustE
     return added == 0;
 }
 
-bool RestrictWithLandlock(int abi, const std::string& tempPath, std::string& why) {
+bool RestrictWithLandlock(int abi, const std::string& tempPath, const std::string& recognitionData,
+                          std::string& why) {
     RulesetAttributes attributes{};
     attributes.handledAccessFs = HandledFsRights(abi);
     // No rule grants a port: handled, TCP binding and connecting are refused.
@@ -89,6 +92,12 @@ bool RestrictWithLandlock(int abi, const std::string& tempPath, std::string& why
     bool ok = true;
     for (const char* path : kReaderReadablePaths)
         ok = ok && AddPathRule(ruleset, path, read, false, why);
+    // The recognition languages' data, when it lies elsewhere (TESSDATA_PREFIX).
+    if (ok && !recognitionData.empty() &&
+        std::none_of(std::begin(kReaderReadablePaths), std::end(kReaderReadablePaths), [&](const char* path) {
+            return recognitionData.rfind(std::string(path) + "/", 0) == 0;
+        }))
+        ok = AddPathRule(ruleset, recognitionData.c_str(), read, false, why);
     if (ok && !tempPath.empty())
         ok = AddPathRule(ruleset, tempPath.c_str(), temp, true, why);
     if (ok && ::syscall(SYS_landlock_restrict_self, ruleset, 0) != 0) {
@@ -180,7 +189,7 @@ bool InstallFilter(std::string& why) {
 
 } // namespace
 
-ReaderSandboxOutcome InstallReaderSandbox(const std::string& tempPath) {
+ReaderSandboxOutcome InstallReaderSandbox(const std::string& tempPath, const std::string& recognitionData) {
     ReaderSandboxOutcome outcome;
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
         outcome.why = Failure("no new privileges refused");
@@ -189,7 +198,7 @@ ReaderSandboxOutcome InstallReaderSandbox(const std::string& tempPath) {
     // A kernel without Landlock leaves the filter alone; a Landlock that refuses its rules
     // leaves the helper unread, as a refused filter does.
     outcome.landlockAbi = LandlockAbi();
-    if (outcome.landlockAbi > 0 && !RestrictWithLandlock(outcome.landlockAbi, tempPath, outcome.why))
+    if (outcome.landlockAbi > 0 && !RestrictWithLandlock(outcome.landlockAbi, tempPath, recognitionData, outcome.why))
         return outcome;
     if (!DropCapabilities(outcome.why) || !InstallFilter(outcome.why))
         return outcome;

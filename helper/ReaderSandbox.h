@@ -27,6 +27,8 @@ inline constexpr const char* kReaderReadablePaths[] = {"/usr", "/etc", "/var/cac
 
 // Installs the sandbox on the calling thread (the helper has no other). `tempPath` is the
 // helper's temporary file, which must exist; an empty path gives it no file to write.
-ReaderSandboxOutcome InstallReaderSandbox(const std::string& tempPath);
+// `recognitionData`, the recognition languages' folder, is readable too when it lies outside
+// the system's readable files.
+ReaderSandboxOutcome InstallReaderSandbox(const std::string& tempPath, const std::string& recognitionData = {});
 
 } // namespace tessarel

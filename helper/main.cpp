@@ -10,10 +10,12 @@
 
 #include "extract/ReadDocument.h"
 #include "extract/ReaderProtocol.h"
+#include "extract/Recognition.h"
 #include "helper/ReaderProbe.h"
 #include "helper/ReaderSandbox.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -58,7 +60,7 @@ ReaderSandboxOutcome Sandbox(const std::string& tempPath) {
     (void)tempPath;
     return {true, 0, {}};
 #else
-    return InstallReaderSandbox(tempPath);
+    return InstallReaderSandbox(tempPath, RecognitionDataFolder());
 #endif
 }
 
@@ -68,7 +70,17 @@ bool Named(const char* variable, const std::string& path) {
     return named && *named && path == named;
 }
 
-ReadReply Read(const ReadRequest& request, const ReadContext& context) {
+// Each recognised page is said to the reading run at once: its progress, and its sign of life.
+void ReportPage(int done, int pages) {
+    ReadReply progress;
+    progress.status = ReadReply::Progress;
+    progress.pagesDone = static_cast<std::uint32_t>(std::clamp(done, 0, static_cast<int>(protocol::kMaxPages)));
+    progress.pages = std::max(progress.pagesDone,
+                              static_cast<std::uint32_t>(std::clamp(pages, 0, static_cast<int>(protocol::kMaxPages))));
+    protocol::WriteReply(STDOUT_FILENO, progress);
+}
+
+ReadReply Read(const ReadRequest& request, ReadContext context) {
     if (Named("TESSAREL_READER_ABORT_ON", request.path))
         std::abort();
     if (Named("TESSAREL_READER_HANG_ON", request.path))
@@ -80,10 +92,11 @@ ReadReply Read(const ReadRequest& request, const ReadContext& context) {
     record.nativePath = request.path;
     record.extension = request.extension;
     record.size = request.size;
-    ReadContext logged = context;
-    logged.logLines = &reply.logLines;
+    context.recognition = request.recognition;
+    context.onPage = ReportPage;
+    context.logLines = &reply.logLines;
     try {
-        if (!ReadDocumentText(record, logged))
+        if (!ReadDocumentText(record, context))
             reply.status = ReadReply::Unread;
         reply.text = std::move(record.text);
     } catch (const std::bad_alloc&) {
@@ -115,7 +128,9 @@ int main(int argc, char** argv) {
     ready.status = ReadReply::Ready;
     if (!protocol::WriteReply(STDOUT_FILENO, ready))
         return 1;
-    ReadContext context{argv[3], tempPath, nullptr};
+    ReadContext context;
+    context.contentsPath = argv[3];
+    context.wordTempPath = tempPath;
     ReadRequest request;
     while (protocol::ReadRequestFrom(STDIN_FILENO, request, context.documentFd)) {
         ReadReply reply;

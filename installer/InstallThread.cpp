@@ -212,6 +212,8 @@ void CInstallThread::writeDefaultSettings() {
     store.writeInt(kSettingsSection, "FilesMail", 1);
     store.writeString(kSettingsSection, "TextExtensions", std::u16string(kTextExtensionsOfToday));
     store.writeInt(kSettingsSection, "TextCache", 1);
+    store.writeInt(kSettingsSection, "FilesImages", 1);
+    store.writeInt(kSettingsSection, "Ocr", 0);
 }
 
 void CInstallThread::writeFolderPickerSize() {

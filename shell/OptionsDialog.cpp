@@ -1,6 +1,7 @@
 #include "shell/OptionsDialog.h"
 
 #include "engine/Catalog.h"
+#include "extract/Recognition.h"
 
 #include <algorithm>
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -30,10 +32,11 @@ constexpr const char* kTypeCaptions[kDocumentTypeCount] = {
     "OpenDocument presentations (odp)",
     "EPUB books (epub)",
     "E-mail messages and mailboxes (eml, mbox)",
+    "Images (text recognition)",
 };
 // Where each switch of the store's order (FilesText, FilesRtf, FilesDoc, FilesPdf, FilesDocx,
-// FilesXlsx, FilesPptx, FilesOdt, then the later ones) sits on the page.
-constexpr int kBoxOfSwitch[kDocumentTypeCount] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11};
+// FilesXlsx, FilesPptx, FilesOdt, then the later ones, FilesImages last) sits on the page.
+constexpr int kBoxOfSwitch[kDocumentTypeCount] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9, 10, 11, 12};
 
 // The cap a stored MaxDocuments gives a reading run.
 int EffectiveMaxDocuments(std::int32_t stored) {
@@ -201,9 +204,31 @@ QWidget* COptionsDialog::makeFileTypesPage() {
     auto* extensionsLayout = new QVBoxLayout(extensions);
     extensionsLayout->addWidget(textExtensionsEdit);
     connect(textExtensionsEdit, &QLineEdit::textEdited, this, &COptionsDialog::enableApply);
+    auto* recognition = new QGroupBox(QStringLiteral("Text recognition"), page);
+    ocrBox = new QCheckBox(QStringLiteral("Read scanned pages and images (slow)"), recognition);
+    auto* languagesLabel = new QLabel(QStringLiteral("Languages"), recognition);
+    ocrLanguagesEdit = new QLineEdit(recognition);
+    languagesLabel->setBuddy(ocrLanguagesEdit);
+    QStringList installed;
+    for (const std::string& language : InstalledRecognitionLanguages())
+        installed << QString::fromStdString(language);
+    ocrInstalledLabel = new QLabel(installed.isEmpty() ? QStringLiteral("Installed: none")
+                                                       : QStringLiteral("Installed: ") + installed.join(u' '),
+                                   recognition);
+    auto* languages = new QHBoxLayout;
+    languages->addWidget(languagesLabel);
+    languages->addWidget(ocrLanguagesEdit, 1);
+    auto* recognitionLayout = new QVBoxLayout(recognition);
+    recognitionLayout->addWidget(ocrBox);
+    recognitionLayout->addLayout(languages);
+    recognitionLayout->addWidget(ocrInstalledLabel);
+    connect(ocrBox, &QCheckBox::clicked, this, &COptionsDialog::enableApply);
+    connect(ocrLanguagesEdit, &QLineEdit::textEdited, this, &COptionsDialog::enableApply);
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
     layout->addWidget(extensions);
+    layout->addWidget(recognition);
     layout->addStretch(1);
     return page;
 }
@@ -223,6 +248,8 @@ void COptionsDialog::showFileTypes() {
     for (std::size_t i = 0; i < kDocumentTypeCount; ++i)
         typeBoxes[i]->setChecked(*switchOf(static_cast<int>(i)) == 1);
     textExtensionsEdit->setText(QString::fromStdU16String(sheet_.TextExtensions));
+    ocrBox->setChecked(sheet_.Ocr == 1);
+    ocrLanguagesEdit->setText(QString::fromStdU16String(sheet_.OcrLanguages));
     sheet_.fileTypesVisited = true;
 }
 
@@ -278,6 +305,10 @@ void COptionsDialog::save() {
     }
     sheet_.TextExtensions = NormalizedTextExtensions(textExtensionsEdit->text().toStdU16String());
     store.writeString(section, "TextExtensions", sheet_.TextExtensions);
+    sheet_.Ocr = Checked(ocrBox);
+    store.writeInt(section, "Ocr", sheet_.Ocr);
+    sheet_.OcrLanguages = ocrLanguagesEdit->text().trimmed().toStdU16String();
+    store.writeString(section, "OcrLanguages", sheet_.OcrLanguages);
 }
 
 void COptionsDialog::apply() {

@@ -47,10 +47,13 @@ public:
     QLabel* fontLabel = nullptr;
     QPushButton* chooseButton = nullptr;
     // File types, in the order of the switches FilesText, FilesRtf, FilesDoc, FilesDocx, FilesPdf,
-    // FilesXlsx, FilesPptx, FilesOdt, FilesOds, FilesOdp, FilesEpub, FilesMail as the page lists them
+    // FilesXlsx, FilesPptx, FilesOdt, FilesOds, FilesOdp, FilesEpub, FilesMail, FilesImages as the page lists them
     std::array<QCheckBox*, kDocumentTypeCount> typeBoxes{};
     // The text type's further extensions (setting TextExtensions)
     QLineEdit* textExtensionsEdit = nullptr;
+    QCheckBox* ocrBox = nullptr;
+    QLineEdit* ocrLanguagesEdit = nullptr;
+    QLabel* ocrInstalledLabel = nullptr;
     // Buttons
     QTabWidget* tabs = nullptr;
     QPushButton* okButton = nullptr;

@@ -19,6 +19,8 @@ COptionsSheet::COptionsSheet(SettingsStore& settings, Notifier& notifier)
     FontSize = settings.readInt(section, "FontSize", 0);
     MaxDocuments = settings.readInt(section, "MaxDocuments", 0);
     ReadTypeSwitches(settings, *this);
+    Ocr = settings.readInt(section, "Ocr", 0);
+    OcrLanguages = settings.readString(section, "OcrLanguages", u"eng");
     pendingFace = FontFace;
     pendingSize = FontSize;
 

@@ -43,6 +43,9 @@ public:
     std::int32_t FontSize = 0;
     // Documents a reading run catalogues at most; 0 (or missing) means the default of 10000.
     std::int32_t MaxDocuments = 0;
+    // Text recognition of scanned pages and images, and its languages ("eng+deu").
+    std::int32_t Ocr = 0;
+    std::u16string OcrLanguages;
 
     // The View page's choice, written by a save.
     std::u16string pendingFace;

@@ -2,9 +2,16 @@
 // alternately so that both see the same machine load; pdftotext's time includes starting its
 // process, which is measured on its own (`pdftotext -v`) and shown beside it. Archives: each
 // reader on a generated document whose text part is about 1 MB; a generated book of sixty chapters.
-// Mail: an mbox of a few thousand generated messages.
+// Mail: an mbox of a few thousand generated messages. Recognition: a reading run with text
+// recognition over 20 page images on every core, against the `tesseract` command on the same
+// images under `xargs -P$(nproc)`, then the same run again, served by the text cache.
+#include "engine/Catalog.h"
+#include "engine/TextCache.h"
 #include "extract/PdfText.h"
 #include "extract/ReadDocument.h"
+#include "platform/EngineSink.h"
+#include "platform/Notifier.h"
+#include "platform/SettingsStore.h"
 #include "platform/Text.h"
 
 #include <zip.h>
@@ -20,6 +27,8 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -326,6 +335,83 @@ void BenchMail(const std::string& scratch) {
                 record.text.size(), ms, mbox.size() / 1e6 / (ms / 1e3), cpu, mbox.size() / 1e6 / (cpu / 1e3));
 }
 
+constexpr int kScannedPages = 20;
+
+// Renders kScannedPages pages of the corpus's PDFs as 300 dpi grey page images, as a scanner
+// would give them; the number made.
+int RenderPages(const std::string& corpus, const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    const struct {
+        const char* file;
+        int pages;
+    } sources[] = {{"pdf/multipage.pdf", 7}, {"pdf/owner-copyok.pdf", 7}, {"pdf/long.pdf", 6}};
+    int made = 0;
+    for (const auto& source : sources) {
+        const std::string prefix = folder + "/" + std::filesystem::path(source.file).stem().string();
+        Run({"pdftoppm", "-r", "300", "-gray", "-png", "-f", "1", "-l", std::to_string(source.pages),
+             corpus + "/" + source.file, prefix});
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        made += entry.path().extension() == ".png" ? 1 : 0;
+    return made;
+}
+
+double ReadingRun(const std::string& folder, const std::string& programDir, tessarel::TextCache* cache,
+                  int& withText) {
+    using namespace tessarel;
+    MemorySettingsStore settings;
+    QueuedEngineSink sink;
+    StderrNotifier notifier;
+    settings.writeString(kSettingsSection, "ProgramDirectory", FromUtf8(programDir));
+    CCatalog catalog(settings, sink, notifier);
+    catalog.folder = FromUtf8(folder);
+    catalog.FilesImages = 1;
+    catalog.ocr = 1;
+    catalog.textCache = cache;
+    const double ms = Milliseconds([&] { catalog.run(); });
+    withText = 0;
+    for (int i = 0; i < catalog.count(); ++i)
+        withText += catalog.record(i).text.size() > 1000 ? 1 : 0;
+    if (cache)
+        cache->flush();
+    return ms;
+}
+
+void BenchRecognition(const std::string& corpus, const std::string& scratch) {
+    const std::string pages = scratch + "/scans";
+    const int made = RenderPages(corpus, pages);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::printf("\nText recognition: %d page images, 300 dpi grey, A4; %u cores\n", made, cores);
+    if (made == 0 || !Run({"tesseract", "--version"})) {
+        std::printf("  (pdftoppm or tesseract missing: skipped)\n");
+        return;
+    }
+    const std::string xargs = "cd '" + pages + "' && ls *.png | xargs -P" + std::to_string(cores) +
+                              " -I{} tesseract {} '" + scratch + "/out-{}' >/dev/null 2>&1";
+    // One thread a process, as the helpers run: the parallelism is the processes'.
+    auto shell = [](const std::string& command) {
+        if (std::system(command.c_str()) != 0)
+            std::printf("  (failed: %s)\n", command.c_str());
+    };
+    const double single = Milliseconds([&] { shell("OMP_THREAD_LIMIT=1 sh -c \"" + xargs + "\""); });
+    const double threaded = Milliseconds([&] { shell("sh -c \"" + xargs + "\""); });
+    const std::string programDir = scratch + "/program";
+    std::filesystem::create_directories(programDir + "/contents");
+    std::unique_ptr<tessarel::TextCache> cache = tessarel::TextCache::open(scratch + "/cache", 256u << 20);
+    int firstText = 0;
+    int secondText = 0;
+    const double first = ReadingRun(pages, programDir, cache.get(), firstText);
+    const double second = ReadingRun(pages, programDir, cache.get(), secondText);
+    auto rate = [made](double ms) { return made / (ms / 1000.0); };
+    std::printf("  %-44s %9.0f ms  %6.2f pages/s\n", "tesseract, xargs -P, OMP_THREAD_LIMIT=1", single, rate(single));
+    std::printf("  %-44s %9.0f ms  %6.2f pages/s\n", "tesseract, xargs -P, its own threads", threaded, rate(threaded));
+    std::printf("  %-44s %9.0f ms  %6.2f pages/s  (%.2fx the first; %d pages with text)\n",
+                "reading run, recognition on", first, rate(first), rate(first) / rate(std::min(single, threaded)),
+                firstText);
+    std::printf("  %-44s %9.0f ms  (%.1f%% of the first; %d pages with text)\n", "the same run again, cached", second,
+                100.0 * second / first, secondText);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -335,7 +421,7 @@ int main(int argc, char** argv) {
         return 1;
     // The library's diagnostics would mix with the table.
     std::freopen("/dev/null", "w", stderr);
-    // A second argument runs one part alone: pdf, archives, book or mail.
+    // A second argument runs one part alone: pdf, archives, book, mail or ocr.
     const std::string only = argc > 2 ? argv[2] : "";
     if (only.empty() || only == "pdf")
         BenchPdf(corpus, pattern);
@@ -345,6 +431,8 @@ int main(int argc, char** argv) {
         BenchBook(pattern);
     if (only.empty() || only == "mail")
         BenchMail(pattern);
+    if (only.empty() || only == "ocr")
+        BenchRecognition(corpus, pattern);
     std::filesystem::remove_all(pattern);
     return 0;
 }

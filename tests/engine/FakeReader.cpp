@@ -38,8 +38,10 @@ bool WriteAll(const char* data, std::size_t size) {
 bool WriteBigReply(std::uint64_t units) {
     const std::uint32_t head[2] = {0x50525354, ReadReply::Read};
     std::string chunk(1 << 20, 'a');
+    const std::uint32_t pages[2] = {0, 0};
     if (!WriteAll(reinterpret_cast<const char*>(head), sizeof head) ||
-        !WriteAll(reinterpret_cast<const char*>(&units), sizeof units))
+        !WriteAll(reinterpret_cast<const char*>(&units), sizeof units) ||
+        !WriteAll(reinterpret_cast<const char*>(pages), sizeof pages))
         return false;
     for (std::uint64_t left = units * 2; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));

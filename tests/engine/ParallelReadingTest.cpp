@@ -205,7 +205,9 @@ TEST(ParallelReading, AHelperKilledMidDocumentIsReplaced) {
             killer = std::thread([&] {
                 for (int waited = 0; Children().empty() && waited < 30000; waited += 20)
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                // Long enough for the helper to load its libraries (the recognition engine's are
+                // many) and say it is ready, on a loaded machine too.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
                 for (const std::string& pid : Children())
                     killed += ::kill(std::stoi(pid), SIGKILL) == 0 ? 1 : 0;
             });

@@ -21,7 +21,7 @@ namespace {
 TEST(ReaderProtocol, ARequestToAHelperThatDiedFailsWithoutSigpipe) {
     int ends[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-    ReadRequest request{"/a/document.pdf", u"pdf", 1234};
+    ReadRequest request{"/a/document.pdf", u"pdf", 1234, {true, "eng+deu", std::chrono::milliseconds(7), std::chrono::milliseconds(90)}};
     const int document = ::open(TESSAREL_TEST_DATA "/corpus/txt/cp1251.txt", O_RDONLY | O_CLOEXEC);
     ASSERT_GE(document, 0);
     ASSERT_TRUE(protocol::WriteRequest(ends[0], request, document));
@@ -31,6 +31,10 @@ TEST(ReaderProtocol, ARequestToAHelperThatDiedFailsWithoutSigpipe) {
     EXPECT_EQ(received.path, request.path);
     EXPECT_EQ(received.extension, request.extension);
     EXPECT_EQ(received.size, request.size);
+    EXPECT_TRUE(received.recognition.on);
+    EXPECT_EQ(received.recognition.languages, "eng+deu");
+    EXPECT_EQ(received.recognition.pageBudget.count(), 7);
+    EXPECT_EQ(received.recognition.documentBudget.count(), 90);
     // The descriptor that came is the same open file, under a number of the receiver's own.
     struct stat sent, got;
     ASSERT_GE(receivedFd, 0);
@@ -78,14 +82,21 @@ TEST(ReaderProtocol, AReplyLargerThanThePipeArrivesWhole) {
     EXPECT_EQ(got.logLines, sent.logLines);
 }
 
-// A reply's head: magic, status, text units.
-std::string ReplyHead(std::uint64_t units) {
-    std::string head(16, '\0');
+// A reply's head: magic, status, text units, pages done, pages.
+std::string ReplyHead(std::uint64_t units, std::uint32_t status = ReadReply::Read, std::uint32_t done = 0,
+                      std::uint32_t pages = 0) {
+    std::string head(24, '\0');
     const std::uint32_t magic = 0x50525354;
     std::memcpy(head.data(), &magic, 4);
+    std::memcpy(head.data() + 4, &status, 4);
     std::memcpy(head.data() + 8, &units, 8);
+    std::memcpy(head.data() + 16, &done, 4);
+    std::memcpy(head.data() + 20, &pages, 4);
     return head;
 }
+
+// The empty log lines' frame that ends a reply.
+const std::string kNoLogLines("\x04\0\0\0\0\0\0\0", 8);
 
 protocol::ReplyReader::State Feed(protocol::ReplyReader& reader, const std::string& bytes) {
     int pipe[2];
@@ -104,6 +115,29 @@ TEST(ReaderProtocol, AClaimBeyondTheTextBoundIsMalformed) {
         reader.reset();
         EXPECT_EQ(Feed(reader, ReplyHead(units)), protocol::ReplyReader::State::Malformed) << units;
     }
+}
+
+TEST(ReaderProtocol, PageProgressCarriesNoTextAndItsCountsAreBounded) {
+    protocol::ReplyReader reader;
+    reader.reset();
+    ASSERT_EQ(Feed(reader, ReplyHead(0, ReadReply::Progress, 3, 20) + kNoLogLines),
+              protocol::ReplyReader::State::Complete);
+    const ReadReply progress = reader.take();
+    EXPECT_EQ(progress.status, ReadReply::Progress);
+    EXPECT_EQ(progress.pagesDone, 3u);
+    EXPECT_EQ(progress.pages, 20u);
+    const struct {
+        std::uint64_t units;
+        std::uint32_t done, pages;
+    } malformed[] = {{5, 1, 2}, {0, 3, 2}, {0, 0, protocol::kMaxPages + 1}, {0, ~0u, ~0u}};
+    for (const auto& m : malformed) {
+        reader.reset();
+        EXPECT_EQ(Feed(reader, ReplyHead(m.units, ReadReply::Progress, m.done, m.pages)),
+                  protocol::ReplyReader::State::Malformed)
+            << m.units << " " << m.done << " " << m.pages;
+    }
+    reader.reset();
+    EXPECT_EQ(Feed(reader, ReplyHead(0, ReadReply::Progress + 1)), protocol::ReplyReader::State::Malformed);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -178,7 +178,9 @@ private slots:
             {"FilesEpub", 1},
             {"FilesMail", 1},
             {"TextExtensions", QString::fromStdU16String(std::u16string(kTextExtensionsOfToday))},
-            {"TextCache", 1}};
+            {"TextCache", 1},
+            {"FilesImages", 1},
+            {"Ocr", 0}};
         for (const auto& [key, value] : settings)
             QVERIFY2(Setting(QStringLiteral("Settings/") + QLatin1String(key)).toString() == value.toString(),
                      key);

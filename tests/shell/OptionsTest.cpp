@@ -174,6 +174,27 @@ private slots:
         QCOMPARE(dialog->maxDocumentsSpin->value(), 1000000);
     }
 
+    void recognitionSwitchAndLanguagesAreSavedWithTheTypes() {
+        store = MemorySettingsStore();
+        auto sheet = makeSheet();
+        auto dialog = sheet->createDialog(nullptr);
+        dialog->show();
+        dialog->tabs->setCurrentIndex(2);
+        QVERIFY(!dialog->ocrBox->isChecked());
+        QCOMPARE(dialog->ocrLanguagesEdit->text(), QStringLiteral("eng"));
+        QVERIFY(dialog->ocrInstalledLabel->text().contains(QStringLiteral("eng")));
+        QCOMPARE(dialog->typeBoxes[12]->text(), QStringLiteral("Images (text recognition)"));
+        Click(dialog->ocrBox);
+        QVERIFY(dialog->typeBoxes[12]->isChecked()); // FilesImages, missing: on
+        dialog->ocrLanguagesEdit->setText(QStringLiteral(" eng+deu "));
+        Click(dialog->okButton);
+        QCOMPARE(store.readInt(kSection, "Ocr", -1), 1);
+        QCOMPARE(store.readInt(kSection, "FilesImages", -1), 1);
+        QCOMPARE(store.readString(kSection, "OcrLanguages", u""), std::u16string(u"eng+deu"));
+        QCOMPARE(sheet->Ocr, 1);
+    }
+
+
     void startupFolderFromBrowse() {
         auto sheet = makeSheet();
         QString initial;
