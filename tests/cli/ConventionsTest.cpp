@@ -227,7 +227,7 @@ TEST(CliConventions, HelpListsOneOptionALineAndUnknownOptionsNameTheUsage) {
         for (const std::string& line : Lines(help.out))
             EXPECT_EQ(line.find(" --", 4), std::string::npos) << line;
     }
-    EXPECT_EQ(HelpOptions("search").size(), 15u);
+    EXPECT_EQ(HelpOptions("search").size(), 16u);
 
     const Result unknown = RunCli("search --sideways folder word", ".");
     EXPECT_EQ(unknown.status, 2);

@@ -50,9 +50,11 @@ TEST(TodaysTextFiles, TheSettingChoosesTheFurtherExtensions) {
     // Empty: the seventeen alone.
     e.read(docs.path(), [](CCatalog& c) { c.TextExtensions.clear(); });
     EXPECT_EQ(Found(e, "quokka"), (std::vector<std::string>{"old.txt"}));
-    // A further extension is never taken from another type, and a file without one stays unread.
-    e.read(docs.path(), [](CCatalog& c) { c.TextExtensions = u"png pdf md"; });
-    EXPECT_EQ(Found(e, "quokka"), (std::vector<std::string>{"README.md", "old.txt", "picture.png"}));
+    // A further extension is never taken from another type (png is an image's, pdf a PDF's), and a
+    // file without one stays unread.
+    docs.write("data.xyz", "quokka");
+    e.read(docs.path(), [](CCatalog& c) { c.TextExtensions = u"png pdf md xyz"; });
+    EXPECT_EQ(Found(e, "quokka"), (std::vector<std::string>{"README.md", "data.xyz", "old.txt"}));
 }
 
 TEST(LaterTypes, EachHasItsSwitch) {
@@ -73,6 +75,20 @@ TEST(LaterTypes, EachHasItsSwitch) {
     EXPECT_EQ(Found(e, "proprietary"), (std::vector<std::string>{"three-slides.odp"}));
     e.read(docs.path(), [](CCatalog& c) { c.FilesOdp = 0; });
     EXPECT_EQ(Found(e, "proprietary"), (std::vector<std::string>{"book.epub"}));
+}
+
+TEST(LaterTypes, MailIsCataloguedUnderItsSwitch) {
+    TempDir docs;
+    const fs::path data = fs::path(TESSAREL_TEST_DATA) / "mail";
+    fs::copy_file(data / "alternative.eml", docs.path() / "alternative.eml");
+    fs::copy_file(data / "three.mbox", docs.path() / "three.mbox");
+    Engine e;
+    e.read(docs.path());
+    // A decoded header word of a message, and a base64 body of the second message of an mbox.
+    EXPECT_EQ(Found(e, "Réunion"), (std::vector<std::string>{"alternative.eml"}));
+    EXPECT_EQ(Found(e, "Secondbody"), (std::vector<std::string>{"three.mbox"}));
+    e.read(docs.path(), [](CCatalog& c) { c.FilesMail = 0; });
+    EXPECT_EQ(e.catalog->count(), 0);
 }
 
 TEST(TypeSettings, LaterSwitchesAreOnUnlessSaidOtherwise) {
