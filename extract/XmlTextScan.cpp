@@ -586,16 +586,6 @@ std::string PackageDocumentPath(std::u16string_view container) {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A reference of the package (percent-encoded, relative to `folder`, perhaps with a fragment) as
 // the archive names its member; empty when it leaves the archive ("http:", "../" above the root).
 std::string MemberOfReference(std::string_view reference, std::string_view folder) {
@@ -605,9 +595,9 @@ std::string MemberOfReference(std::string_view reference, std::string_view folde
         return {};
     std::string decoded;
     for (std::size_t i = 0; i < reference.size(); ++i) {
-        if (reference[i] == '%' && i + 2 < reference.size() && HexDigit(reference[i + 1]) >= 0 &&
-            HexDigit(reference[i + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(HexDigit(reference[i + 1]) * 16 + HexDigit(reference[i + 2])));
+        if (reference[i] == '%' && i + 2 < reference.size() && HexDigitValue(reference[i + 1]) >= 0 &&
+            HexDigitValue(reference[i + 2]) >= 0) {
+            decoded.push_back(static_cast<char>(HexDigitValue(reference[i + 1]) * 16 + HexDigitValue(reference[i + 2])));
             i += 2;
         } else {
             decoded.push_back(reference[i]);
